@@ -1,0 +1,91 @@
+#include "app/VELDfwloader.h"
+
+#include "app/CloseGuard.h"
+#include "device/SearchTiming.h"
+#include "serial/Modem.h"
+
+#include <QPalette>
+#include <QSettings>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+const QString SettingsOrganization = QStringLiteral("ORV");
+const QString SettingsApplication = QStringLiteral("Kolibar");
+const QString FontSizeKey = QStringLiteral("fontsize");
+constexpr int DefaultFontSize = 12;
+constexpr int SmallestUnusableFontSize = 7;
+
+} // namespace
+
+VELDfwloader::VELDfwloader()
+    : QMainWindow(nullptr)
+{
+    ui.setupUi(this);
+    modem = new Modem;
+    firmwareVersion = 0;
+    debugTrace = false;
+    portOpen = false;
+    awaitingReply = false;
+    for (int i = 1; i <= PortCount; ++i)
+        portList << QString::asprintf("COM%i", i);
+    portIndex = 0;
+    image.fill(FirmwareEmptyCell);
+    ui.pushButton->setEnabled(false);
+    ui.pushButton_2->setEnabled(false);
+
+    searchTimer = new QTimer(this);
+    connect(searchTimer, &QTimer::timeout, this, &VELDfwloader::fopentty);
+
+    QSettings settings(SettingsOrganization, SettingsApplication);
+    fontSize = settings.value(FontSizeKey, DefaultFontSize).toInt();
+    if (fontSize <= SmallestUnusableFontSize)
+        fontSize = DefaultFontSize;
+    QFont windowFont = font();
+    windowFont.setPixelSize(fontSize);
+    windowFont.setWeight(QFont::Normal);
+    setFont(windowFont);
+
+    modem->closePort();
+    modem->setBaudRate(Modem::DefaultBaudRate);
+    searchTimer->start(SearchTiming::FirstStep);
+
+    // A close during a flash write would leave the instrument half written.
+    installEventFilter(new CloseGuard(
+            [this] { return flashWriteRunning(); },
+            [this] { ui.statusBar->showMessage(tr("Flash wird beschrieben, bitte bis zum Ende warten!"), 0); },
+            this));
+}
+
+VELDfwloader::~VELDfwloader()
+{
+    QSettings settings(SettingsOrganization, SettingsApplication);
+    settings.setValue(FontSizeKey, fontSize);
+    settings.sync();
+    // The port would be released at process exit anyway; releasing it here
+    // keeps leak checkers quiet.
+    delete modem;
+}
+
+void VELDfwloader::on_pushButton_3_clicked()
+{
+    close();
+}
+
+void VELDfwloader::drainInput()
+{
+    if (portOpen) {
+        char scratch[ReplyBufferSize];
+        modem->readData(scratch, ReplyBufferSize);
+    }
+    std::memset(replyBuffer, 0, sizeof replyBuffer);
+}
+
+void VELDfwloader::colourLabel(QLabel *target, Qt::GlobalColor colour)
+{
+    QPalette palette = target->palette();
+    palette.setBrush(QPalette::All, QPalette::WindowText, QBrush(colour, Qt::SolidPattern));
+    target->setPalette(palette);
+}

@@ -1,0 +1,36 @@
+#include "app/VELDfwloader.h"
+
+#include "image/HexLoader.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+
+// Lets the user pick a HEX file and takes it into the image only when it
+// is accepted; a refused file changes nothing that "Write Flash" sends.
+void VELDfwloader::on_pushButton_clicked()
+{
+    const QString fileName = QFileDialog::getOpenFileName(
+            this, tr("HEX-Datei Laden", "FileDialog"), QDir(QDir::homePath()).filePath(QStringLiteral("*.hex")),
+            tr("HEX-Datei (*.hex)", "FileDialog"));
+    if (fileName.isEmpty()) {
+        ui.label->setText(QStringLiteral("HEX-Datei Laden, Abbruch!"));
+        colourLabel(ui.label, Qt::red);
+        return;
+    }
+    HexLoader loader(image, imageLength);
+    if (!loader.loadFile(QDir::home().filePath(fileName))) {
+        qDebug().noquote() << QStringLiteral("HEX file %1 refused: %2").arg(fileName, loader.errorString());
+        ui.label->setText(QStringLiteral("HEX-Datei nicht geeignet!!"));
+        ui.label->setToolTip(loader.errorString());
+        colourLabel(ui.label, Qt::red);
+        ui.pushButton_2->setEnabled(false);
+        return;
+    }
+    image = loader.image();
+    imageLength = loader.imageLength();
+    ui.label->setText(QString::asprintf("HEX-Datei OK!! Laenge: %li Byte", long(imageLength)));
+    ui.label->setToolTip(QString());
+    colourLabel(ui.label, Qt::darkGreen);
+    ui.pushButton_2->setEnabled(true);
+}

@@ -1,0 +1,93 @@
+#include "serial/PortNames.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <chrono>
+#include <tuple>
+
+namespace {
+
+// The search asks for a path every 100 ms; a fresh enumeration a second is
+// enough to notice an adapter that was plugged in.
+constexpr std::chrono::milliseconds EnumerationLifetime{1000};
+
+int deviceGroup(const QString &name)
+{
+    if (name.startsWith(QLatin1String("ttyUSB")))
+        return 0;
+    if (name.startsWith(QLatin1String("ttyACM")))
+        return 1;
+    return 2;
+}
+
+// ttyS10 after ttyS9: compare the text before the trailing number, then the number.
+auto sortKey(const QString &path)
+{
+    static const QRegularExpression trailingNumber(QStringLiteral("^(.*?)(\\d*)$"));
+    const QString name = QFileInfo(path).fileName();
+    const auto match = trailingNumber.match(name);
+    return std::make_tuple(deviceGroup(name), match.captured(1), match.captured(2).toLongLong(), path);
+}
+
+QStringList enumeratedPaths()
+{
+    static QStringList cached;
+    static QDeadlineTimer expiry(0);
+    if (expiry.hasExpired()) {
+        QStringList paths;
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            paths << info.systemLocation();
+        cached = PortNames::ordered(paths);
+        expiry.setRemainingTime(EnumerationLifetime);
+    }
+    return cached;
+}
+
+} // namespace
+
+QString PortNames::devicePath(const QString &comName)
+{
+    if (comName.startsWith(QLatin1Char('/')))
+        return comName;
+#ifdef Q_OS_WIN
+    return comName;
+#else
+    const int number = comNumber(comName);
+    const QStringList paths = devicePaths();
+    if (number < 1 || number > paths.size())
+        return QString();
+    return paths.at(number - 1);
+#endif
+}
+
+QStringList PortNames::devicePaths()
+{
+    if (qEnvironmentVariableIsSet(EnvironmentVariable))
+        return qEnvironmentVariable(EnvironmentVariable).split(QLatin1Char(':'));
+#ifdef Q_OS_WIN
+    QStringList names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        names << info.portName();
+    return names;
+#else
+    return enumeratedPaths();
+#endif
+}
+
+QStringList PortNames::ordered(QStringList paths)
+{
+    std::sort(paths.begin(), paths.end(),
+              [](const QString &a, const QString &b) { return sortKey(a) < sortKey(b); });
+    return paths;
+}
+
+int PortNames::comNumber(const QString &comName)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([1-9]\\d{0,3})$"));
+    const auto match = com.match(comName);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
+}

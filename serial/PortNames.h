@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Maps the COM names the program works with (COM1 ... COM50) to device
+// paths. On Windows COMn is the port itself. Elsewhere COMn is the n-th
+// serial device of this machine: USB adapters (ttyUSB*, ttyACM*) first, then
+// the rest, each group in natural order. ZIRBELWERK_PORTS, a ':'-separated
+// list of device paths, replaces that list (entry i stands for COMi).
+class PortNames
+{
+public:
+    static constexpr const char *EnvironmentVariable = "ZIRBELWERK_PORTS";
+
+    // A name that is already a device path (starts with '/') stays as it is.
+    static QString devicePath(const QString &comName);
+    // The devices that COM1, COM2, ... stand for, in that order.
+    static QStringList devicePaths();
+    // Orders device paths the way COM numbers are handed out.
+    static QStringList ordered(QStringList paths);
+    // COMn -> n, or 0 when the name is no COM name.
+    static int comNumber(const QString &comName);
+};

@@ -1,0 +1,193 @@
+#include "PtyPeer.h"
+
+#include "serial/Modem.h"
+#include "serial/PortNames.h"
+
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+QStringList capturedDebug;
+
+void captureDebug(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    capturedDebug << message;
+}
+
+} // namespace
+
+class ModemTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+    void writesExactBytes();
+    void readReturnsWhatHasArrived();
+    void secondOpenOfHeldPortIsRefused();
+    void closeWithoutPortAnnouncesClosed();
+    void baudRateTakesOnlyKnownRates_data();
+    void baudRateTakesOnlyKnownRates();
+    void openOfNonSerialPathFailsOnceReported();
+    void writeToStuckLineGivesUp();
+    void comNamesMapToConfiguredPaths();
+    void devicesOrderedUsbFirstNaturally();
+};
+
+void ModemTest::cleanup()
+{
+    qunsetenv(PortNames::EnvironmentVariable);
+}
+
+void ModemTest::writesExactBytes()
+{
+    PtyPeer peer;
+    Modem modem;
+    QSignalSpy announced(&modem, &Modem::setTtyText);
+    QVERIFY(modem.openPort(peer.devicePath()));
+    QCOMPARE(announced.takeLast().at(0).toString(), peer.devicePath());
+
+    QVERIFY(modem.writeString("@v;"));
+    QCOMPARE(peer.receive(3, 1s), QByteArray("\x40\x76\x3B", 3));
+    QVERIFY(modem.writeByte(0x1FF));
+    QCOMPARE(peer.receive(1, 1s), QByteArray(1, char(0xFF)));
+    QVERIFY(peer.receive(1, 100ms).isEmpty());
+}
+
+void ModemTest::readReturnsWhatHasArrived()
+{
+    PtyPeer peer;
+    Modem modem;
+    QVERIFY(modem.openPort(peer.devicePath()));
+    char buffer[16];
+    QCOMPARE(modem.readData(buffer, 8), 0);
+
+    QVERIFY(peer.send("abc"));
+    QTest::qWait(50);
+    QCOMPARE(modem.readData(buffer, 8), 3);
+    QCOMPARE(QByteArray(buffer, 3), QByteArray("abc"));
+
+    QVERIFY(peer.send("0123456789AB"));
+    QTest::qWait(50);
+    QCOMPARE(modem.readData(buffer, 8), 8);
+    QCOMPARE(QByteArray(buffer, 8), QByteArray("01234567"));
+    QCOMPARE(modem.readData(buffer, 8), 4);
+    QCOMPARE(QByteArray(buffer, 4), QByteArray("89AB"));
+    QCOMPARE(modem.readData(buffer, 8), 0);
+}
+
+void ModemTest::secondOpenOfHeldPortIsRefused()
+{
+    PtyPeer peer;
+    Modem holder;
+    QVERIFY(holder.openPort(peer.devicePath()));
+    Modem second;
+    QSignalSpy announced(&second, &Modem::setTtyText);
+    QVERIFY(!second.openPort(peer.devicePath()));
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.at(0).at(0).toString(), QStringLiteral("?"));
+    QVERIFY(!second.errorString().isEmpty());
+
+    holder.closePort();
+    QVERIFY(second.openPort(peer.devicePath()));
+}
+
+void ModemTest::closeWithoutPortAnnouncesClosed()
+{
+    Modem modem;
+    QSignalSpy announced(&modem, &Modem::setTtyText);
+    QVERIFY(modem.closePort());
+    QCOMPARE(announced.size(), 1);
+    QCOMPARE(announced.at(0).at(0).toString(), QStringLiteral("?"));
+    char buffer[4];
+    QCOMPARE(modem.readData(buffer, 4), 0);
+    QVERIFY(!modem.writeByte(1));
+}
+
+void ModemTest::baudRateTakesOnlyKnownRates_data()
+{
+    QTest::addColumn<int>("requested");
+    QTest::addColumn<int>("used");
+    QTest::newRow("default") << 0 << 57600;
+    QTest::newRow("9600") << 9600 << 9600;
+    QTest::newRow("115200") << 115200 << 115200;
+    QTest::newRow("38400 ignored") << 38400 << 57600;
+}
+
+void ModemTest::baudRateTakesOnlyKnownRates()
+{
+    QFETCH(int, requested);
+    QFETCH(int, used);
+    PtyPeer peer;
+    Modem modem;
+    if (requested)
+        modem.setBaudRate(requested);
+    QVERIFY(modem.openPort(peer.devicePath()));
+    QCOMPARE(modem.device()->baudRate(), used);
+    QCOMPARE(modem.device()->dataBits(), QSerialPort::Data8);
+    QCOMPARE(modem.device()->parity(), QSerialPort::NoParity);
+    QCOMPARE(modem.device()->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(modem.device()->flowControl(), QSerialPort::NoFlowControl);
+}
+
+void ModemTest::openOfNonSerialPathFailsOnceReported()
+{
+    capturedDebug.clear();
+    const auto previous = qInstallMessageHandler(captureDebug);
+    Modem modem;
+    QSignalSpy announced(&modem, &Modem::setTtyText);
+    const bool first = modem.openPort(QStringLiteral("/dev/null"));
+    const bool second = modem.openPort(QStringLiteral("/dev/null"));
+    const bool missing = modem.openPort(QStringLiteral("/dev/zirbelwerk-no-such-port"));
+    qInstallMessageHandler(previous);
+
+    QVERIFY(!first && !second && !missing);
+    QCOMPARE(announced.size(), 3);
+    QCOMPARE(modem.device(), nullptr);
+    // The reason is told once per device, and a missing device is no news.
+    QCOMPARE(capturedDebug.filter(QStringLiteral("/dev/null")).size(), 1);
+    QCOMPARE(capturedDebug.filter(QStringLiteral("no-such-port")).size(), 0);
+}
+
+void ModemTest::writeToStuckLineGivesUp()
+{
+    PtyPeer peer; // never reads: the line's buffers fill up
+    Modem modem;
+    QVERIFY(modem.openPort(peer.devicePath()));
+    const QByteArray big(256 * 1024, 'x');
+    QVERIFY(!modem.writeString(big.constData()));
+}
+
+void ModemTest::comNamesMapToConfiguredPaths()
+{
+    PtyPeer peer;
+    qputenv(PortNames::EnvironmentVariable, QByteArray("/dev/zw-none:") + peer.devicePath().toLocal8Bit());
+    QCOMPARE(PortNames::devicePath(QStringLiteral("COM1")), QStringLiteral("/dev/zw-none"));
+    QCOMPARE(PortNames::devicePath(QStringLiteral("COM2")), peer.devicePath());
+    QCOMPARE(PortNames::devicePath(QStringLiteral("COM3")), QString());
+    QCOMPARE(PortNames::devicePath(QStringLiteral("LPT1")), QString());
+
+    Modem modem;
+    QSignalSpy announced(&modem, &Modem::setTtyText);
+    QVERIFY(!modem.openPort(QStringLiteral("COM1")));
+    QVERIFY(modem.openPort(QStringLiteral("COM2")));
+    QCOMPARE(announced.takeLast().at(0).toString(), QStringLiteral("COM2"));
+    QVERIFY(modem.writeString("@v;"));
+    QCOMPARE(peer.receive(3, 1s), QByteArray("@v;"));
+}
+
+void ModemTest::devicesOrderedUsbFirstNaturally()
+{
+    const QStringList found {"/dev/ttyS1", "/dev/ttyACM0", "/dev/ttyUSB10", "/dev/ttyS0",
+                             "/dev/ttyUSB2", "/dev/ttyAMA0"};
+    const QStringList expected {"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM0", "/dev/ttyAMA0",
+                                "/dev/ttyS0", "/dev/ttyS1"};
+    QCOMPARE(PortNames::ordered(found), expected);
+}
+
+QTEST_GUILESS_MAIN(ModemTest)
+#include "tst_modem.moc"

@@ -1,0 +1,61 @@
+#include "PtyPeer.h"
+
+#include <QDeadlineTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+PtyPeer::PtyPeer()
+{
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+        closeAll();
+        return;
+    }
+    slavePath = QString::fromLocal8Bit(ptsname(master));
+    // Held open so the master never sees a hang-up between the port's opens.
+    keepAlive = ::open(ptsname(master), O_RDWR | O_NOCTTY);
+    termios raw {};
+    tcgetattr(keepAlive, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(keepAlive, TCSANOW, &raw);
+}
+
+PtyPeer::~PtyPeer()
+{
+    closeAll();
+}
+
+void PtyPeer::closeAll()
+{
+    if (keepAlive >= 0)
+        ::close(keepAlive);
+    if (master >= 0)
+        ::close(master);
+    keepAlive = master = -1;
+}
+
+bool PtyPeer::send(const QByteArray &bytes)
+{
+    return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
+
+QByteArray PtyPeer::receive(int count, std::chrono::milliseconds timeout)
+{
+    QByteArray received;
+    QDeadlineTimer deadline(timeout);
+    while (received.size() < count && !deadline.hasExpired()) {
+        pollfd fd {master, POLLIN, 0};
+        if (::poll(&fd, 1, int(deadline.remainingTime())) <= 0)
+            break;
+        char buffer[256];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        received.append(buffer, int(n));
+    }
+    return received;
+}

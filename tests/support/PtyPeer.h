@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <chrono>
+
+// The far end of a pseudo-terminal, for tests that need to see the exact
+// bytes a port sends and to feed it bytes of their own.
+class PtyPeer
+{
+public:
+    PtyPeer();
+    ~PtyPeer();
+    PtyPeer(const PtyPeer &) = delete;
+    PtyPeer &operator=(const PtyPeer &) = delete;
+
+    bool isValid() const { return master >= 0; }
+    QString devicePath() const { return slavePath; }
+    bool send(const QByteArray &bytes);
+    // Collects what arrives until count bytes are in or the time is up.
+    QByteArray receive(int count, std::chrono::milliseconds timeout);
+
+private:
+    void closeAll();
+
+    int master = -1;
+    int keepAlive = -1;
+    QString slavePath;
+};

@@ -1,0 +1,251 @@
+#include "image/HexLoader.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+constexpr int SignatureAddress = 0x20;
+constexpr std::array<qint32, 4> Signature{0x00, 0xEF, 0x7E, 0xF0};
+// The instrument's firmware must end below 0xFC00.
+constexpr qint32 HighestEndAddress = 0xFBFF;
+
+// A full image is under 200 KB of text; the limit only keeps a wrongly
+// chosen file (or a device such as /dev/zero) from filling the memory.
+constexpr qint64 MaxFileSize = 32 * 1024 * 1024;
+
+// Byte count, two address bytes, type and checksum around the data.
+constexpr int RecordOverhead = 5;
+constexpr int MaxRecordBytes = RecordOverhead + 255;
+
+constexpr int DataRecord = 0x00;
+constexpr int SegmentAddressRecord = 0x02;
+constexpr int LinearAddressRecord = 0x04;
+constexpr qint32 FirstAddressAbove64K = 0x10000;
+
+constexpr std::array<qint8, 256> makeHexTable()
+{
+    std::array<qint8, 256> table{};
+    for (auto &value : table)
+        value = -1;
+    for (int i = 0; i < 10; ++i)
+        table['0' + i] = qint8(i);
+    for (int i = 0; i < 6; ++i) {
+        table['A' + i] = qint8(10 + i);
+        table['a' + i] = qint8(10 + i);
+    }
+    return table;
+}
+
+constexpr std::array<qint8, 256> HexTable = makeHexTable();
+
+int hexValue(char c)
+{
+    return HexTable[static_cast<unsigned char>(c)];
+}
+
+// The separators of a word-by-word text read; Unicode spaces never occur in
+// a HEX file and would only make a record's word fail as not hexadecimal.
+bool isSpace(char c)
+{
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+QString hex(qint64 value, int width = 4)
+{
+    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(width, u'0');
+}
+
+QString shownCharacter(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > ' ' && byte < 0x7F)
+        return QStringLiteral("\"%1\"").arg(QLatin1Char(c));
+    return hex(byte, 2);
+}
+
+} // namespace
+
+struct HexLoader::Record
+{
+    std::array<quint8, MaxRecordBytes> bytes;
+    int count = 0;
+
+    qint32 address() const { return bytes[1] << 8 | bytes[2]; }
+    int type() const { return bytes[3]; }
+    const quint8 *data() const { return bytes.data() + 4; }
+    qint32 addressValue() const { return data()[0] << 8 | data()[1]; }
+};
+
+HexLoader::HexLoader(const FirmwareImage &startImage, qint32 startLength)
+    : current(std::make_unique<FirmwareImage>(startImage)),
+      currentLength(startLength)
+{
+}
+
+bool HexLoader::loadFile(const QString &path)
+{
+    const QString shownPath = QDir::toNativeSeparators(path);
+    QFile file(path);
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return refuse(0, QStringLiteral("Datei kann nicht geoeffnet werden: %1").arg(shownPath));
+
+    // Sequential devices report no size; read one byte past the limit to
+    // tell a file that is too large.
+    const qint64 wanted = file.isSequential() ? MaxFileSize + 1
+                                              : std::min(file.size() + 1, MaxFileSize + 1);
+    const QByteArray text = file.read(wanted);
+    if (file.error() != QFileDevice::NoError)
+        return refuse(0, QStringLiteral("Datei kann nicht gelesen werden: %1").arg(shownPath));
+    if (text.size() > MaxFileSize)
+        return refuse(0, QStringLiteral("Datei ist zu gross fuer eine HEX-Datei: %1").arg(shownPath));
+    return loadText(text);
+}
+
+bool HexLoader::loadText(const QByteArray &text)
+{
+    error.clear();
+    errorAtLine = 0;
+    if (!candidate)
+        candidate = std::make_unique<FirmwareImage>();
+    *candidate = *current;
+    extendedAddress = 0xFFFF;
+    segmentBase = 0;
+    highestAddress = -1;
+    storedAny = false;
+
+    if (!parse(text) || !judge())
+        return false;
+    std::swap(current, candidate);
+    currentLength = highestAddress;
+    return true;
+}
+
+bool HexLoader::parse(const QByteArray &text)
+{
+    const char *p = text.constData();
+    const char *const end = p + text.size();
+    if (text.startsWith("\xEF\xBB\xBF"))
+        p += 3;
+
+    int line = 1;
+    while (p < end) {
+        if (isSpace(*p)) {
+            // CR LF, LF and a lone CR each end one line.
+            if (*p == '\n' || (*p == '\r' && (p + 1 == end || p[1] != '\n')))
+                ++line;
+            ++p;
+            continue;
+        }
+        const char *const word = p;
+        while (p < end && !isSpace(*p))
+            ++p;
+        if (!takeWord(word, p, line))
+            return false;
+    }
+    return true;
+}
+
+bool HexLoader::takeWord(const char *begin, const char *end, int line)
+{
+    if (*begin != ':')
+        return true;
+    const char *const digits = begin + 1;
+    const qsizetype digitCount = end - digits;
+    for (const char *p = digits; p < end; ++p) {
+        if (hexValue(*p) < 0)
+            return refuse(line, QStringLiteral("Zeichen %1 ist keine Hex-Ziffer").arg(shownCharacter(*p)));
+    }
+    if (digitCount % 2 != 0)
+        return refuse(line, QStringLiteral("ungerade Anzahl Hex-Ziffern"));
+    const qsizetype byteCount = digitCount / 2;
+    if (byteCount < RecordOverhead)
+        return refuse(line, QStringLiteral("Satz zu kurz"));
+
+    Record record;
+    record.count = hexValue(digits[0]) << 4 | hexValue(digits[1]);
+    if (byteCount != RecordOverhead + record.count)
+        return refuse(line, QStringLiteral("Byteanzahl %1 passt nicht zu %2 Datenbytes")
+                                .arg(hex(record.count, 2))
+                                .arg(byteCount - RecordOverhead));
+    quint8 sum = 0;
+    for (qsizetype i = 0; i < byteCount; ++i) {
+        record.bytes[i] = quint8(hexValue(digits[2 * i]) << 4 | hexValue(digits[2 * i + 1]));
+        sum += record.bytes[i];
+    }
+    if (sum != 0)
+        return refuse(line, QStringLiteral("Pruefsumme falsch"));
+    return takeRecord(record, line);
+}
+
+bool HexLoader::takeRecord(const Record &record, int line)
+{
+    switch (record.type()) {
+    case DataRecord:
+        return storeData(record, line);
+    case SegmentAddressRecord:
+    case LinearAddressRecord:
+        if (record.count != 2)
+            return refuse(line, QStringLiteral("Adresssatz (Typ %1) mit %2 statt 2 Datenbytes")
+                                    .arg(hex(record.type(), 2))
+                                    .arg(record.count));
+        if (record.type() == LinearAddressRecord)
+            extendedAddress = record.addressValue();
+        else
+            segmentBase = record.addressValue();
+        return true;
+    default:
+        return true; // end of file and start addresses mean nothing here
+    }
+}
+
+bool HexLoader::storeData(const Record &record, int line)
+{
+    if (extendedAddress != 0)
+        return true; // above 64 KiB, or before any type-04 record with 0000
+    const qint32 address = record.address();
+    if (segmentBase != 0) {
+        if (segmentBase * 16 + address >= FirstAddressAbove64K)
+            return true;
+        // Below 64 KiB but shifted: neither the given nor the shifted
+        // address is the one the firmware was built for here.
+        return refuse(line, QStringLiteral("Segmentadresse %1 verschiebt Daten unter 0x10000")
+                                .arg(hex(segmentBase)));
+    }
+    const qint32 last = address + record.count - 1;
+    if (last >= FirmwareCellCount)
+        return refuse(line, QStringLiteral("Daten bei %1-%2 liegen ausserhalb des Speichers (bis %3)")
+                                .arg(hex(address), hex(last), hex(FirmwareCellCount - 1)));
+    std::copy(record.data(), record.data() + record.count, candidate->begin() + address);
+    highestAddress = storedAny ? std::max(highestAddress, last) : last;
+    storedAny = true;
+    return true;
+}
+
+bool HexLoader::judge()
+{
+    // Without a stored record the old image would be judged and flashed
+    // again as if it were this file.
+    if (!storedAny)
+        return refuse(0, QStringLiteral("Keine Daten unter 0x10000 (Satz :020000040000FA fehlt?)"));
+    for (int i = 0; i < int(Signature.size()); ++i) {
+        const qint32 cell = (*candidate)[SignatureAddress + i];
+        if (cell != Signature[i])
+            return refuse(0, QStringLiteral("Signatur fehlt: Adresse %1 enthaelt %2 statt %3")
+                                 .arg(hex(SignatureAddress + i), hex(cell, 2), hex(Signature[i], 2)));
+    }
+    if (highestAddress > HighestEndAddress)
+        return refuse(0, QStringLiteral("Endadresse %1 liegt ueber %2")
+                             .arg(hex(highestAddress), hex(HighestEndAddress)));
+    return true;
+}
+
+bool HexLoader::refuse(int line, const QString &reason)
+{
+    errorAtLine = line;
+    error = line > 0 ? QStringLiteral("Zeile %1: %2").arg(line).arg(reason) : reason;
+    return false;
+}

@@ -24,6 +24,12 @@ FlashWriter::FlashWriter(QObject *parent)
     connect(&deadline, &QTimer::timeout, this, &FlashWriter::onTimeout);
 }
 
+void FlashWriter::setReplyTimeouts(std::chrono::milliseconds first, std::chrono::milliseconds perBlock)
+{
+    firstReplyTimeout = first;
+    blockReplyTimeout = perBlock;
+}
+
 int FlashWriter::blockTotalFor(qint32 imageLength)
 {
     return imageLength / BlockSize + 1;
@@ -51,19 +57,21 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
     device->readAll();
     if (device->write(StartCommand) != qint64(qstrlen(StartCommand)))
         return refuse(Failure::LineError, tr("Schreibfehler an der HW, Flash nicht beschrieben"));
+    // Without blocks the end marker follows at once; a lost one is no success.
+    if (blockCount == 0 && device->write(EndMarker, sizeof EndMarker) != qint64(sizeof EndMarker))
+        return refuse(Failure::LineError, tr("Schreibfehler an der HW, Flash nicht beschrieben"));
 
     lastFailure = Failure::None;
     lastError.clear();
     attach(device);
     if (blockCount == 0) {
         state = State::Sending;
-        line->write(EndMarker, sizeof EndMarker);
         deadline.start(SendTimeout);
         QMetaObject::invokeMethod(this, &FlashWriter::checkSent, Qt::QueuedConnection);
         return true;
     }
     state = State::AwaitingReply;
-    deadline.start(FirstReplyTimeout);
+    deadline.start(firstReplyTimeout);
     return true;
 }
 
@@ -140,7 +148,7 @@ void FlashWriter::sendNextBlock()
         deadline.start(SendTimeout);
         checkSent();
     } else {
-        deadline.start(BlockReplyTimeout);
+        deadline.start(blockReplyTimeout);
     }
 }
 

@@ -38,6 +38,8 @@ public:
     // begin; otherwise the outcome comes with finished().
     bool start(QIODevice *device, const FirmwareImage &image, qint32 imageLength);
     bool isRunning() const { return state != State::Idle; }
+    // For fakes that answer in microseconds; the defaults suit the instrument.
+    void setReplyTimeouts(std::chrono::milliseconds first, std::chrono::milliseconds perBlock);
 
     int blockTotal() const { return totalForDisplay; }
     int replyCount() const { return replies; }
@@ -78,6 +80,8 @@ private:
     State state = State::Idle;
     Failure lastFailure = Failure::None;
     QString lastError;
+    std::chrono::milliseconds firstReplyTimeout = FirstReplyTimeout;
+    std::chrono::milliseconds blockReplyTimeout = BlockReplyTimeout;
     QTimer deadline;
     QList<QMetaObject::Connection> connections;
 };

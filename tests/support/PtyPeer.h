@@ -18,7 +18,8 @@ public:
     bool isValid() const { return master >= 0; }
     QString devicePath() const { return slavePath; }
     bool send(const QByteArray &bytes);
-    // Collects what arrives until count bytes are in or the time is up.
+    // Collects what arrives until count bytes are in or the time is up,
+    // running the caller's event loop meanwhile.
     QByteArray receive(int count, std::chrono::milliseconds timeout);
 
 private:

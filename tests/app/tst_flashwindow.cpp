@@ -1,0 +1,181 @@
+#include "FileDialogAnswer.h"
+#include "SimInstrument.h"
+#include "WindowProbe.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString HexData = QStringLiteral(ZW_TEST_DATA "/hex/");
+constexpr int FoundTimeoutMs = 5000;
+constexpr int WriteTimeoutMs = 60000;
+
+QColor textColour(const QLabel *label)
+{
+    return label->palette().color(QPalette::Active, QPalette::WindowText);
+}
+
+void loadThroughDialog(VELDfwloader &window, const QString &fileName, FileDialogAnswer *answer = nullptr)
+{
+    FileDialogAnswer fallback(fileName);
+    QMetaObject::invokeMethod(&window, "on_pushButton_clicked", Qt::DirectConnection);
+    QVERIFY(answer ? answer->answered() : fallback.answered());
+}
+
+// The window with the instrument found on COM1.
+std::unique_ptr<VELDfwloader> windowWithInstrument(const SimInstrument &sim)
+{
+    qputenv("ZIRBELWERK_PORTS", sim.devicePath().toLocal8Bit());
+    auto window = std::make_unique<VELDfwloader>();
+    window->show();
+    return window;
+}
+
+} // namespace
+
+class FlashWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void loadOutcomes();
+    void wholeRoad();
+    void silentInstrumentEndsWriteInRed();
+    void writeWithoutInstrumentIsRefused();
+};
+
+void FlashWindowTest::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void FlashWindowTest::loadOutcomes()
+{
+    qputenv("ZIRBELWERK_PORTS", "");
+    VELDfwloader window;
+    WindowProbe probe(window);
+    auto &ui = probe.ui();
+    window.show();
+
+    FileDialogAnswer cancel({});
+    loadThroughDialog(window, {}, &cancel);
+    QCOMPARE(cancel.caption, QStringLiteral("HEX-Datei Laden"));
+    QCOMPARE(cancel.nameFilters, QStringList {"HEX-Datei (*.hex)"});
+    QCOMPARE(cancel.directory, QDir::homePath());
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei Laden, Abbruch!"));
+    QCOMPARE(textColour(ui.label), QColor(Qt::red));
+    QVERIFY(!ui.pushButton_2->isEnabled());
+
+    loadThroughDialog(window, HexData + "small.hex");
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 255 Byte"));
+    QCOMPARE(textColour(ui.label), QColor(Qt::darkGreen));
+    QVERIFY(ui.pushButton_2->isEnabled());
+    const FirmwareImage accepted = probe.image();
+    QCOMPARE(accepted[0x20], 0x00);
+    QCOMPARE(accepted[0x23], 0xF0);
+
+    // One damaged record refuses the whole file and leaves the accepted image.
+    QTemporaryDir dir;
+    QFile damaged(dir.filePath(QStringLiteral("damaged.hex")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(":020000040000FA\n:0400200000EF7EF0AB\n:00000001FF\n");
+    damaged.close();
+    loadThroughDialog(window, damaged.fileName());
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei nicht geeignet!!"));
+    QCOMPARE(textColour(ui.label), QColor(Qt::red));
+    QVERIFY(ui.label->toolTip().contains(QStringLiteral("Zeile 2")));
+    QVERIFY(!ui.pushButton_2->isEnabled());
+    QVERIFY(probe.image() == accepted);
+    QCOMPARE(probe.imageLength(), 255);
+}
+
+void FlashWindowTest::wholeRoad()
+{
+    SimInstrument sim({"--erase-ms", "300", "--block-ms", "1"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    QTRY_COMPARE_WITH_TIMEOUT(ui.label_3->text(), QStringLiteral("FW: V1.23"), FoundTimeoutMs);
+
+    FileDialogAnswer answer(HexData + "full.hex");
+    QTest::mouseClick(ui.pushButton, Qt::LeftButton);
+    QVERIFY(answer.answered());
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 64511 Byte"));
+
+    QStringList statusTexts;
+    connect(ui.statusBar, &QStatusBar::messageChanged, this, [&](const QString &text) {
+        if (statusTexts.isEmpty() || statusTexts.last() != text)
+            statusTexts << text;
+    });
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    QVERIFY(!ui.pushButton->isEnabled());
+    QVERIFY(!ui.pushButton_2->isEnabled());
+    // A close during the write is refused, with a note.
+    QTRY_VERIFY(ui.label_2->text().startsWith(QStringLiteral("Block: ")));
+    QVERIFY(!window->close());
+    QVERIFY(window->isVisible());
+    QVERIFY(ui.statusBar->currentMessage().contains(QStringLiteral("warten")));
+
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"), WriteTimeoutMs);
+    QCOMPARE(statusTexts.first(), QStringLiteral("Flash schreiben starten, bitte warten!"));
+    QVERIFY(statusTexts.contains(QStringLiteral("Flash wird beschrieben!")));
+    QCOMPARE(ui.label_2->text(), QStringLiteral("Block: 1008 / 1008"));
+    QCOMPARE(textColour(ui.label_2), QColor(Qt::darkGreen));
+    QCOMPARE(ui.label_3->text(), QStringLiteral("FW: neu, Exit Programm"));
+    QVERIFY(ui.pushButton->isEnabled());
+    QVERIFY(ui.pushButton_2->isEnabled());
+
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.violations(), QStringList());
+    QByteArray expected(65536, char(0xFF));
+    for (int i = 0; i < 1008 * 64; ++i)
+        expected[i] = char(probe.image()[size_t(i)]);
+    QCOMPARE(sim.memory(), expected);
+    QVERIFY(window->close());
+}
+
+void FlashWindowTest::silentInstrumentEndsWriteInRed()
+{
+    SimInstrument sim({"--erase-ms", "0", "--silent-at", "2"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
+    loadThroughDialog(*window, HexData + "small.hex");
+
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    const QString message = QStringLiteral("Keine Antwort von der HW, Abbruch bei Block 2 / 4");
+    QTRY_COMPARE_WITH_TIMEOUT(ui.label_2->text(), message, WriteTimeoutMs);
+    QCOMPARE(textColour(ui.label_2), QColor(Qt::red));
+    QCOMPARE(ui.statusBar->currentMessage(), message);
+    QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));
+    QVERIFY(ui.pushButton->isEnabled());
+    QVERIFY(ui.pushButton_2->isEnabled());
+}
+
+void FlashWindowTest::writeWithoutInstrumentIsRefused()
+{
+    qputenv("ZIRBELWERK_PORTS", "");
+    VELDfwloader window;
+    WindowProbe probe(window);
+    loadThroughDialog(window, HexData + "small.hex");
+    QTest::mouseClick(probe.ui().pushButton_2, Qt::LeftButton);
+    QCOMPARE(probe.ui().label_2->text(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
+    QCOMPARE(textColour(probe.ui().label_2), QColor(Qt::red));
+    QVERIFY(probe.ui().pushButton_2->isEnabled());
+}
+
+QTEST_MAIN(FlashWindowTest)
+#include "tst_flashwindow.moc"

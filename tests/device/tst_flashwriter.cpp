@@ -1,0 +1,239 @@
+#include "PtyPeer.h"
+#include "SimInstrument.h"
+
+#include "device/FlashWriter.h"
+#include "serial/Modem.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int WriteTimeoutMs = 60000;
+
+// A recognisable image: every cell differs from its neighbours and from 0xFF.
+FirmwareImage patternImage()
+{
+    FirmwareImage image = emptyFirmwareImage();
+    for (int i = 0; i < FirmwareCellCount; ++i)
+        image[size_t(i)] = (i * 7 + i / 256) & 0xFF;
+    return image;
+}
+
+QByteArray expectedMemory(const FirmwareImage &image, int blocks)
+{
+    QByteArray memory(65536, char(0xFF));
+    for (int i = 0; i < blocks * FlashWriter::BlockSize; ++i)
+        memory[i] = char(image[size_t(i)]);
+    return memory;
+}
+
+struct Connection
+{
+    Modem modem;
+    bool open(const QString &path) { return modem.openPort(path); }
+    QSerialPort *port() { return modem.device(); }
+};
+
+} // namespace
+
+class FlashWriterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void writesWholeImage_data();
+    void writesWholeImage();
+    void noiseBeforeAckIsCountedNotSent();
+    void immediateFirstAckIsNotLost();
+    void staleInputIsDiscardedBeforeStart();
+    void slowEraseIsWaitedFor();
+    void silentInstrumentEndsWrite();
+    void hangUpEndsWrite();
+    void refusesWhatCannotBeWritten();
+};
+
+void FlashWriterTest::writesWholeImage_data()
+{
+    QTest::addColumn<int>("imageLength");
+    QTest::addColumn<int>("blocks");
+    QTest::addColumn<int>("blockTotal");
+    QTest::newRow("255") << 255 << 4 << 4;
+    QTest::newRow("256") << 256 << 5 << 5;
+    QTest::newRow("0") << 0 << 1 << 1;
+    QTest::newRow("0xFBFF") << 0xFBFF << 1008 << 1008;
+    QTest::newRow("-1") << -1 << 0 << 1;
+}
+
+void FlashWriterTest::writesWholeImage()
+{
+    QFETCH(int, imageLength);
+    QFETCH(int, blocks);
+    QFETCH(int, blockTotal);
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    Connection line;
+    QVERIFY(line.open(sim.devicePath()));
+    const FirmwareImage image = patternImage();
+
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QSignalSpy replies(&writer, &FlashWriter::replyReceived);
+    QVERIFY(writer.start(line.port(), image, imageLength));
+    QVERIFY(writer.isRunning());
+    QVERIFY(finished.wait(WriteTimeoutMs));
+    QCOMPARE(finished.at(0).at(0).toBool(), true);
+    QCOMPARE(writer.blockTotal(), blockTotal);
+    QCOMPARE(writer.blocksSent(), blocks);
+    QCOMPARE(writer.replyCount(), blocks);
+    QCOMPARE(replies.size(), blocks);
+    if (blocks > 0)
+        QCOMPARE(replies.last(), (QVariantList {blocks, blockTotal}));
+
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.report().value(QStringLiteral("blocks")).toInt(), blocks);
+    QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
+    QCOMPARE(sim.violations(), QStringList());
+    QCOMPARE(sim.memory(), expectedMemory(image, blocks));
+}
+
+void FlashWriterTest::noiseBeforeAckIsCountedNotSent()
+{
+    SimInstrument sim({"--erase-ms", "0", "--noise", "1", "--noise-block", "2"});
+    QVERIFY(sim.start());
+    Connection line;
+    QVERIFY(line.open(sim.devicePath()));
+    const FirmwareImage image = patternImage();
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QVERIFY(writer.start(line.port(), image, 255));
+    QVERIFY(finished.wait(WriteTimeoutMs));
+    QVERIFY(finished.at(0).at(0).toBool());
+    QCOMPARE(writer.replyCount(), 5);
+    QCOMPARE(writer.blocksSent(), 4);
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.violations(), QStringList());
+    QCOMPARE(sim.memory(), expectedMemory(image, 4));
+}
+
+void FlashWriterTest::immediateFirstAckIsNotLost()
+{
+    SimInstrument sim({"--ack-early"});
+    QVERIFY(sim.start());
+    Connection line;
+    QVERIFY(line.open(sim.devicePath()));
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QVERIFY(writer.start(line.port(), patternImage(), 1000));
+    QVERIFY(finished.wait(WriteTimeoutMs));
+    QVERIFY(finished.at(0).at(0).toBool());
+    QCOMPARE(writer.blocksSent(), 16);
+}
+
+void FlashWriterTest::staleInputIsDiscardedBeforeStart()
+{
+    PtyPeer peer;
+    Connection line;
+    QVERIFY(line.open(peer.devicePath()));
+    // Left over from the version reply, an acknowledgement among it.
+    QVERIFY(peer.send(QByteArray("\r\x6B\x6B junk")));
+    QTest::qWait(50);
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QVERIFY(writer.start(line.port(), patternImage(), 63));
+    QCOMPARE(peer.receive(8, 1s), QByteArray("@g#####;"));
+    QTest::qWait(100);
+    QCOMPARE(writer.replyCount(), 0);
+    QVERIFY(peer.receive(1, 100ms).isEmpty());
+
+    QVERIFY(peer.send(QByteArray(1, FlashWriter::BlockReady)));
+    const QByteArray block = peer.receive(2 + 64 + 2, 2s);
+    QCOMPARE(block.size(), 68);
+    QCOMPARE(block.left(2), QByteArray(2, '\0'));
+    QCOMPARE(block.right(2), QByteArray(2, char(0xFF)));
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(finished.at(0).at(0).toBool());
+}
+
+void FlashWriterTest::slowEraseIsWaitedFor()
+{
+    SimInstrument sim({"--erase-ms", "5000"});
+    QVERIFY(sim.start());
+    Connection line;
+    QVERIFY(line.open(sim.devicePath()));
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QVERIFY(writer.start(line.port(), patternImage(), 127));
+    QVERIFY(finished.wait(WriteTimeoutMs));
+    QVERIFY(finished.at(0).at(0).toBool());
+}
+
+void FlashWriterTest::silentInstrumentEndsWrite()
+{
+    SimInstrument sim({"--erase-ms", "0", "--silent-at", "3"});
+    QVERIFY(sim.start());
+    Connection line;
+    QVERIFY(line.open(sim.devicePath()));
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    int ticks = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, this, [&] { ++ticks; });
+    heartbeat.start(100);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(writer.start(line.port(), patternImage(), 1000));
+    QVERIFY(finished.wait(WriteTimeoutMs));
+    const qint64 took = clock.elapsed();
+
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(writer.failure(), FlashWriter::Failure::NoReply);
+    QCOMPARE(writer.blocksSent(), 2);
+    QCOMPARE(writer.errorString(), QStringLiteral("Keine Antwort von der HW, Abbruch bei Block 3 / 16"));
+    QVERIFY(took >= FlashWriter::BlockReplyTimeout.count());
+    QVERIFY(ticks >= 10); // the event loop ran all through the wait
+    QVERIFY(!writer.isRunning());
+}
+
+void FlashWriterTest::hangUpEndsWrite()
+{
+    SimInstrument sim({"--erase-ms", "0", "--hangup-at", "3"});
+    QVERIFY(sim.start());
+    Connection line;
+    QVERIFY(line.open(sim.devicePath()));
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QVERIFY(writer.start(line.port(), patternImage(), 1000));
+    QVERIFY(finished.wait(WriteTimeoutMs));
+    QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QVERIFY2(writer.errorString().endsWith(QStringLiteral("Abbruch bei Block 3 / 16")),
+             qPrintable(writer.errorString()));
+}
+
+void FlashWriterTest::refusesWhatCannotBeWritten()
+{
+    PtyPeer peer;
+    Connection line;
+    QVERIFY(line.open(peer.devicePath()));
+    FlashWriter writer;
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    // The last block would reach past the image's last cell.
+    QVERIFY(!writer.start(line.port(), patternImage(), 64960));
+    QCOMPARE(writer.failure(), FlashWriter::Failure::ImageTooLarge);
+    QVERIFY(!writer.start(nullptr, patternImage(), 255));
+    QCOMPARE(writer.failure(), FlashWriter::Failure::NotConnected);
+    QVERIFY(peer.receive(1, 200ms).isEmpty());
+    QVERIFY(!writer.isRunning());
+    QCOMPARE(finished.size(), 0);
+    // The largest image that fits is written.
+    QVERIFY(writer.start(line.port(), patternImage(), 64959));
+    writer.deleteLater();
+}
+
+QTEST_GUILESS_MAIN(FlashWriterTest)
+#include "tst_flashwriter.moc"

@@ -37,6 +37,8 @@ VELDfwloader::VELDfwloader()
     ui.pushButton_2->setEnabled(false);
 
     searchTimer = new QTimer(this);
+    // Coarse timers may fire early; the instrument is owed its full reply time.
+    searchTimer->setTimerType(Qt::PreciseTimer);
     connect(searchTimer, &QTimer::timeout, this, &VELDfwloader::fopentty);
 
     QSettings settings(SettingsOrganization, SettingsApplication);

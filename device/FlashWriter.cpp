@@ -21,6 +21,8 @@ FlashWriter::FlashWriter(QObject *parent)
     : QObject(parent)
 {
     deadline.setSingleShot(true);
+    // A coarse timer may fire early; a time-out is a promise to the instrument.
+    deadline.setTimerType(Qt::PreciseTimer);
     connect(&deadline, &QTimer::timeout, this, &FlashWriter::onTimeout);
 }
 

@@ -40,6 +40,26 @@ struct Connection
     QSerialPort *port() { return modem.device(); }
 };
 
+// The pattern image written to a fresh simulated instrument.
+struct SimWrite
+{
+    explicit SimWrite(const QStringList &simArguments) : sim(simArguments) {}
+    bool connect() { return sim.start() && line.open(sim.devicePath()); }
+    // Runs the write to its end and gives finished()'s verdict.
+    bool run(qint32 imageLength)
+    {
+        QSignalSpy finished(&writer, &FlashWriter::finished);
+        ended = writer.start(line.port(), image, imageLength) && finished.wait(WriteTimeoutMs);
+        return ended && finished.at(0).at(0).toBool();
+    }
+
+    SimInstrument sim;
+    Connection line;
+    FlashWriter writer;
+    const FirmwareImage image = patternImage();
+    bool ended = false;
+};
+
 } // namespace
 
 class FlashWriterTest : public QObject
@@ -75,64 +95,42 @@ void FlashWriterTest::writesWholeImage()
     QFETCH(int, imageLength);
     QFETCH(int, blocks);
     QFETCH(int, blockTotal);
-    SimInstrument sim({"--erase-ms", "0"});
-    QVERIFY(sim.start());
-    Connection line;
-    QVERIFY(line.open(sim.devicePath()));
-    const FirmwareImage image = patternImage();
-
-    FlashWriter writer;
-    QSignalSpy finished(&writer, &FlashWriter::finished);
-    QSignalSpy replies(&writer, &FlashWriter::replyReceived);
-    QVERIFY(writer.start(line.port(), image, imageLength));
-    QVERIFY(writer.isRunning());
-    QVERIFY(finished.wait(WriteTimeoutMs));
-    QCOMPARE(finished.at(0).at(0).toBool(), true);
-    QCOMPARE(writer.blockTotal(), blockTotal);
-    QCOMPARE(writer.blocksSent(), blocks);
-    QCOMPARE(writer.replyCount(), blocks);
+    SimWrite write({"--erase-ms", "0"});
+    QVERIFY(write.connect());
+    QSignalSpy replies(&write.writer, &FlashWriter::replyReceived);
+    QVERIFY(write.run(imageLength));
+    QCOMPARE(write.writer.blockTotal(), blockTotal);
+    QCOMPARE(write.writer.blocksSent(), blocks);
+    QCOMPARE(write.writer.replyCount(), blocks);
     QCOMPARE(replies.size(), blocks);
     if (blocks > 0)
         QCOMPARE(replies.last(), (QVariantList {blocks, blockTotal}));
 
-    QVERIFY(sim.waitForWrites(1, 5s));
-    QCOMPARE(sim.report().value(QStringLiteral("blocks")).toInt(), blocks);
-    QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
-    QCOMPARE(sim.violations(), QStringList());
-    QCOMPARE(sim.memory(), expectedMemory(image, blocks));
+    QVERIFY(write.sim.waitForWrites(1, 5s));
+    QCOMPARE(write.sim.report().value(QStringLiteral("blocks")).toInt(), blocks);
+    QCOMPARE(write.sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
+    QCOMPARE(write.sim.violations(), QStringList());
+    QCOMPARE(write.sim.memory(), expectedMemory(write.image, blocks));
 }
 
 void FlashWriterTest::noiseBeforeAckIsCountedNotSent()
 {
-    SimInstrument sim({"--erase-ms", "0", "--noise", "1", "--noise-block", "2"});
-    QVERIFY(sim.start());
-    Connection line;
-    QVERIFY(line.open(sim.devicePath()));
-    const FirmwareImage image = patternImage();
-    FlashWriter writer;
-    QSignalSpy finished(&writer, &FlashWriter::finished);
-    QVERIFY(writer.start(line.port(), image, 255));
-    QVERIFY(finished.wait(WriteTimeoutMs));
-    QVERIFY(finished.at(0).at(0).toBool());
-    QCOMPARE(writer.replyCount(), 5);
-    QCOMPARE(writer.blocksSent(), 4);
-    QVERIFY(sim.waitForWrites(1, 5s));
-    QCOMPARE(sim.violations(), QStringList());
-    QCOMPARE(sim.memory(), expectedMemory(image, 4));
+    SimWrite write({"--erase-ms", "0", "--noise", "1", "--noise-block", "2"});
+    QVERIFY(write.connect());
+    QVERIFY(write.run(255));
+    QCOMPARE(write.writer.replyCount(), 5);
+    QCOMPARE(write.writer.blocksSent(), 4);
+    QVERIFY(write.sim.waitForWrites(1, 5s));
+    QCOMPARE(write.sim.violations(), QStringList());
+    QCOMPARE(write.sim.memory(), expectedMemory(write.image, 4));
 }
 
 void FlashWriterTest::immediateFirstAckIsNotLost()
 {
-    SimInstrument sim({"--ack-early"});
-    QVERIFY(sim.start());
-    Connection line;
-    QVERIFY(line.open(sim.devicePath()));
-    FlashWriter writer;
-    QSignalSpy finished(&writer, &FlashWriter::finished);
-    QVERIFY(writer.start(line.port(), patternImage(), 1000));
-    QVERIFY(finished.wait(WriteTimeoutMs));
-    QVERIFY(finished.at(0).at(0).toBool());
-    QCOMPARE(writer.blocksSent(), 16);
+    SimWrite write({"--ack-early"});
+    QVERIFY(write.connect());
+    QVERIFY(write.run(1000));
+    QCOMPARE(write.writer.blocksSent(), 16);
 }
 
 void FlashWriterTest::staleInputIsDiscardedBeforeStart()
@@ -162,57 +160,42 @@ void FlashWriterTest::staleInputIsDiscardedBeforeStart()
 
 void FlashWriterTest::slowEraseIsWaitedFor()
 {
-    SimInstrument sim({"--erase-ms", "5000"});
-    QVERIFY(sim.start());
-    Connection line;
-    QVERIFY(line.open(sim.devicePath()));
-    FlashWriter writer;
-    QSignalSpy finished(&writer, &FlashWriter::finished);
-    QVERIFY(writer.start(line.port(), patternImage(), 127));
-    QVERIFY(finished.wait(WriteTimeoutMs));
-    QVERIFY(finished.at(0).at(0).toBool());
+    SimWrite write({"--erase-ms", "5000"});
+    QVERIFY(write.connect());
+    QVERIFY(write.run(127));
 }
 
 void FlashWriterTest::silentInstrumentEndsWrite()
 {
-    SimInstrument sim({"--erase-ms", "0", "--silent-at", "3"});
-    QVERIFY(sim.start());
-    Connection line;
-    QVERIFY(line.open(sim.devicePath()));
-    FlashWriter writer;
-    QSignalSpy finished(&writer, &FlashWriter::finished);
+    SimWrite write({"--erase-ms", "0", "--silent-at", "3"});
+    QVERIFY(write.connect());
     int ticks = 0;
     QTimer heartbeat;
     connect(&heartbeat, &QTimer::timeout, this, [&] { ++ticks; });
     heartbeat.start(100);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(writer.start(line.port(), patternImage(), 1000));
-    QVERIFY(finished.wait(WriteTimeoutMs));
+    QVERIFY(!write.run(1000));
     const qint64 took = clock.elapsed();
 
-    QCOMPARE(finished.at(0).at(0).toBool(), false);
-    QCOMPARE(writer.failure(), FlashWriter::Failure::NoReply);
-    QCOMPARE(writer.blocksSent(), 2);
-    QCOMPARE(writer.errorString(), QStringLiteral("Keine Antwort von der HW, Abbruch bei Block 3 / 16"));
+    QVERIFY(write.ended);
+    QCOMPARE(write.writer.failure(), FlashWriter::Failure::NoReply);
+    QCOMPARE(write.writer.blocksSent(), 2);
+    QCOMPARE(write.writer.errorString(), QStringLiteral("Keine Antwort von der HW, Abbruch bei Block 3 / 16"));
     QVERIFY(took >= FlashWriter::BlockReplyTimeout.count());
     QVERIFY(ticks >= 10); // the event loop ran all through the wait
-    QVERIFY(!writer.isRunning());
+    QVERIFY(!write.writer.isRunning());
 }
 
 void FlashWriterTest::hangUpEndsWrite()
 {
-    SimInstrument sim({"--erase-ms", "0", "--hangup-at", "3"});
-    QVERIFY(sim.start());
-    Connection line;
-    QVERIFY(line.open(sim.devicePath()));
-    FlashWriter writer;
-    QSignalSpy finished(&writer, &FlashWriter::finished);
-    QVERIFY(writer.start(line.port(), patternImage(), 1000));
-    QVERIFY(finished.wait(WriteTimeoutMs));
-    QCOMPARE(finished.at(0).at(0).toBool(), false);
-    QVERIFY2(writer.errorString().endsWith(QStringLiteral("Abbruch bei Block 3 / 16")),
-             qPrintable(writer.errorString()));
+    SimWrite write({"--erase-ms", "0", "--hangup-at", "3"});
+    QVERIFY(write.connect());
+    QVERIFY(!write.run(1000));
+    QVERIFY(write.ended);
+    QCOMPARE(write.writer.failure(), FlashWriter::Failure::LineError);
+    QVERIFY2(write.writer.errorString().endsWith(QStringLiteral("Abbruch bei Block 3 / 16")),
+             qPrintable(write.writer.errorString()));
 }
 
 void FlashWriterTest::refusesWhatCannotBeWritten()

@@ -24,6 +24,22 @@ if [ -z "${ZIRBELWERK_PORTS:-}" ] && ! compgen -G "/dev/ttyUSB*" >/dev/null && !
     echo "No serial adapter found: COM1 is the simulated instrument ($link)."
 fi
 
+# Without a display no window can open: the command-line flasher shows the
+# whole job instead, with the sample firmware, and only ever against the
+# simulated instrument, never a real one.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    cmake --build "$build" -j"$(nproc)" --target zirbelwerk-flash
+    if [ -z "$sim_pid" ]; then
+        link="${XDG_RUNTIME_DIR:-/tmp}/zirbelwerk-sim-$$"
+        "$build/sim/zirbelwerk-sim" --link "$link" --erase-ms 1500 --block-ms 5 --baud 57600 >/dev/null &
+        sim_pid=$!
+        for _ in $(seq 50); do [ -e "$link" ] && break; sleep 0.1; done
+    fi
+    echo "No display: zirbelwerk-flash writes sim/demo/demo.hex into the simulated instrument."
+    ZIRBELWERK_PORTS="$link" "$build/cli/zirbelwerk-flash" "$root/sim/demo/demo.hex"
+    exit
+fi
+
 # The program reads images/fwloader.ico relative to its working directory.
 cd "$build/app"
 ./zirbelwerk

@@ -1,0 +1,151 @@
+#include "cli/CliOptions.h"
+
+#include "serial/Modem.h"
+#include "serial/PortNames.h"
+
+namespace {
+
+const char Help[] =
+    "Aufruf: zirbelwerk-flash [--port NAME] [--baud RATE] DATEI.hex\n"
+    "        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]\n"
+    "        zirbelwerk-flash --list\n"
+    "\n"
+    "Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,\n"
+    "HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.\n"
+    "\n"
+    "  --port NAME            keine Suche, nur dieser Port (COMn oder Geraetepfad)\n"
+    "  --baud RATE            9600, 57600 (Standard) oder 115200\n"
+    "  --check                nur die Datei pruefen, keine HW\n"
+    "  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben\n"
+    "  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht\n"
+    "  -h, --help             diese Hilfe\n"
+    "\n"
+    "Rueckgabewert:\n"
+    "  0  Flash geschrieben (mit --check: Datei geeignet)\n"
+    "  1  Aufruf falsch, oder --image-out nicht schreibbar\n"
+    "  2  HEX-Datei nicht geeignet\n"
+    "  3  keine HW gefunden\n"
+    "  4  Flash schreiben fehlgeschlagen\n"
+    "\n"
+    "ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.";
+
+} // namespace
+
+CliOptions CliOptions::parse(const QStringList &arguments)
+{
+    CliOptions options;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (!options.take(arguments, &i))
+            return options;
+    }
+    options.decideMode();
+    return options;
+}
+
+QString CliOptions::helpText()
+{
+    return QString::fromLatin1(Help);
+}
+
+bool CliOptions::take(const QStringList &arguments, int *index)
+{
+    const QString argument = arguments.at(*index);
+    if (argument == QLatin1String("--")) {
+        files << arguments.mid(*index + 1);
+        *index = int(arguments.size());
+        return true;
+    }
+    if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
+        files << argument;
+        return true;
+    }
+    const qsizetype equals = argument.indexOf(QLatin1Char('='));
+    const QString name = argument.left(equals);
+    const QString inlineValue = equals < 0 ? QString() : argument.mid(equals + 1);
+    QString value;
+    if (name == QLatin1String("-h") || name == QLatin1String("--help"))
+        help = true;
+    else if (name == QLatin1String("--list") && equals < 0)
+        list = true;
+    else if (name == QLatin1String("--check")) {
+        check = true;
+        if (equals >= 0)
+            files << inlineValue;
+    } else if (name == QLatin1String("--image-out"))
+        return takeValue(name, inlineValue, arguments, index, &imageOut);
+    else if (name == QLatin1String("--port"))
+        return takeValue(name, inlineValue, arguments, index, &value) && setPort(value);
+    else if (name == QLatin1String("--baud"))
+        return takeValue(name, inlineValue, arguments, index, &value) && setBaud(value);
+    else
+        return fail(QStringLiteral("unbekannte Option %1").arg(argument));
+    return true;
+}
+
+bool CliOptions::takeValue(const QString &name, const QString &inlineValue, const QStringList &arguments,
+                           int *index, QString *value)
+{
+    const bool inlined = arguments.at(*index).contains(QLatin1Char('='));
+    if (!inlined && *index + 1 >= arguments.size())
+        return fail(QStringLiteral("%1 braucht einen Wert").arg(name));
+    *value = inlined ? inlineValue : arguments.at(++*index);
+    if (value->isEmpty())
+        return fail(QStringLiteral("%1 braucht einen Wert").arg(name));
+    return true;
+}
+
+bool CliOptions::setBaud(const QString &text)
+{
+    bool number = false;
+    const int rate = text.toInt(&number);
+    // The Modem decides which rates exist.
+    Modem modem;
+    modem.setBaudRate(rate);
+    if (!number || modem.currentBaudRate() != rate)
+        return fail(QStringLiteral("--baud %1 geht nicht: nur 9600, 57600 oder 115200").arg(text));
+    baudRate = rate;
+    return true;
+}
+
+bool CliOptions::setPort(const QString &text)
+{
+    if (PortNames::comNumber(text) == 0 && !text.startsWith(QLatin1Char('/')))
+        return fail(QStringLiteral("--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0").arg(text));
+    port = text;
+    return true;
+}
+
+void CliOptions::decideMode()
+{
+    if (help) {
+        mode = Mode::Help;
+        return;
+    }
+    const bool forFlash = !port.isEmpty() || baudRate != 0;
+    if (list) {
+        if (check || forFlash || !imageOut.isEmpty() || !files.isEmpty())
+            fail(QStringLiteral("--list steht allein"));
+        else
+            mode = Mode::List;
+        return;
+    }
+    if (files.isEmpty())
+        fail(QStringLiteral("keine HEX-Datei angegeben"));
+    else if (files.size() > 1)
+        fail(QStringLiteral("nur eine HEX-Datei angeben, nicht %1").arg(files.size()));
+    else if (check && forFlash)
+        fail(QStringLiteral("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
+    else if (!check && !imageOut.isEmpty())
+        fail(QStringLiteral("--image-out nur zusammen mit --check"));
+    else {
+        file = files.first();
+        mode = check ? Mode::Check : Mode::Flash;
+    }
+}
+
+bool CliOptions::fail(const QString &text)
+{
+    mode = Mode::Invalid;
+    error = text;
+    return false;
+}

@@ -1,0 +1,89 @@
+#include "cli/Console.h"
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <sys/ioctl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int FallbackWidth = 80;
+
+bool isTty(FILE *stream)
+{
+#ifdef Q_OS_WIN
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return ::isatty(::fileno(stream)) != 0;
+#endif
+}
+
+// Line breaks are kept where a text is meant to have several lines.
+QString printable(QString text, bool keepLineBreaks = false)
+{
+    for (QChar &c : text) {
+        const char16_t code = c.unicode();
+        if (keepLineBreaks && code == '\n')
+            continue;
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0))
+            c = QLatin1Char('?');
+    }
+    return text;
+}
+
+} // namespace
+
+Console::Console(FILE *out, FILE *err)
+    : out(out), err(err), terminal(isTty(out))
+{
+}
+
+void Console::line(const QString &text)
+{
+    clearStatus();
+    write(out, printable(text, true) + QLatin1Char('\n'));
+}
+
+void Console::error(const QString &text)
+{
+    clearStatus();
+    write(err, printable(text) + QLatin1Char('\n'));
+}
+
+void Console::status(const QString &text)
+{
+    if (!terminal)
+        return;
+    // A line that wraps could no longer be overwritten with '\r'.
+    const QString shown = printable(text).left(terminalWidth() - 1);
+    const int padding = qMax(0, statusLength - int(shown.size()));
+    write(out, QLatin1Char('\r') + shown + QString(padding, QLatin1Char(' ')));
+    statusLength = int(shown.size());
+}
+
+void Console::clearStatus()
+{
+    if (statusLength == 0)
+        return;
+    write(out, QLatin1Char('\r') + QString(statusLength, QLatin1Char(' ')) + QLatin1Char('\r'));
+    statusLength = 0;
+}
+
+void Console::write(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int Console::terminalWidth() const
+{
+#ifndef Q_OS_WIN
+    winsize size {};
+    if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
+        return size.ws_col;
+#endif
+    return FallbackWidth;
+}

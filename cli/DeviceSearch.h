@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <chrono>
+
+class Modem;
+
+// The window's device search, but with an end: the names are tried once
+// each, in order, one short step per timer tick. On a port that opens the
+// version query goes out and the reply is read a tick later; the first
+// accepted reply leaves its port open in the Modem.
+class DeviceSearch : public QObject
+{
+    Q_OBJECT
+
+public:
+    // One pass over 50 ports that all open but never answer takes 25 s;
+    // this only ends a pass that something else holds up.
+    static constexpr std::chrono::seconds TimeLimit{30};
+    // Input that may be pending before the query, as the window drains it.
+    static constexpr int DrainBytes = 8004;
+
+    DeviceSearch(Modem &modem, const QStringList &portNames, QObject *parent = nullptr);
+
+    void start();
+    QString portName() const { return current; }
+
+signals:
+    void trying(const QString &portName);
+    void queried(const QString &portName);
+    void portUnavailable(const QString &portName, const QString &reason);
+    void replyRefused(const QString &portName, const QString &tag, int version);
+    void found(const QString &portName, int firmwareVersion);
+    void notFound();
+
+private:
+    void step();
+    void tryNextPort();
+    void readReply();
+    void giveUpOnPort();
+    void next(std::chrono::milliseconds interval);
+
+    Modem &modem;
+    QStringList names;
+    QString current;
+    int index = 0;
+    bool awaitingReply = false;
+    QTimer timer;
+    QDeadlineTimer deadline;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+// The flasher's process exit codes; scripts branch on them, so they never change.
+namespace ExitCode {
+constexpr int Success = 0;       // flash written, or file accepted by --check
+constexpr int Usage = 1;         // wrong call, or the --image-out file not writable
+constexpr int FileRefused = 2;
+constexpr int NoInstrument = 3;
+constexpr int WriteFailed = 4;
+} // namespace ExitCode

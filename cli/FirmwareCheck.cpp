@@ -1,0 +1,57 @@
+#include "cli/FirmwareCheck.h"
+
+#include "cli/Console.h"
+#include "device/FlashWriter.h"
+
+#include <QSaveFile>
+
+namespace {
+
+std::unique_ptr<HexLoader> loaderOnEmptyImage()
+{
+    // As the window starts: every cell erased, nothing loaded yet.
+    auto empty = std::make_unique<FirmwareImage>();
+    empty->fill(FirmwareEmptyCell);
+    return std::make_unique<HexLoader>(*empty, 0);
+}
+
+} // namespace
+
+FirmwareCheck::FirmwareCheck(Console &console)
+    : console(console), loader(loaderOnEmptyImage())
+{
+}
+
+FirmwareCheck::~FirmwareCheck() = default;
+
+bool FirmwareCheck::load(const QString &path)
+{
+    if (!loader->loadFile(path)) {
+        console.error(QStringLiteral("HEX-Datei nicht geeignet!!"));
+        console.error(loader->errorString());
+        return false;
+    }
+    console.line(QString::asprintf("HEX-Datei OK!! Laenge: %li Byte", long(imageLength())));
+    console.line(QStringLiteral("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
+    return true;
+}
+
+int FirmwareCheck::blockTotal() const
+{
+    return FlashWriter::blockTotalFor(imageLength());
+}
+
+bool FirmwareCheck::writeBinary(const QString &path)
+{
+    QByteArray bytes(FirmwareCellCount, Qt::Uninitialized);
+    for (int i = 0; i < FirmwareCellCount; ++i)
+        bytes[i] = char(image()[size_t(i)] & 0xFF);
+    // Never a half-written image under the name a script asked for.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        console.error(QStringLiteral("Abbild nicht geschrieben: %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    console.line(QStringLiteral("Abbild geschrieben: %1 (%2 Byte)").arg(path).arg(bytes.size()));
+    return true;
+}

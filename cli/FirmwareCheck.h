@@ -1,0 +1,30 @@
+#pragma once
+
+#include "image/HexLoader.h"
+
+#include <QString>
+
+#include <memory>
+
+class Console;
+
+// Loads a HEX file into a fresh image and judges it with the window's
+// loader, then says so the way the window does, with the loader's reason.
+class FirmwareCheck
+{
+public:
+    explicit FirmwareCheck(Console &console);
+    ~FirmwareCheck();
+
+    bool load(const QString &path);
+    // The image's low bytes, one per cell; false with a message if it fails.
+    bool writeBinary(const QString &path);
+
+    const FirmwareImage &image() const { return loader->image(); }
+    qint32 imageLength() const { return loader->imageLength(); }
+    int blockTotal() const;
+
+private:
+    Console &console;
+    std::unique_ptr<HexLoader> loader;
+};

@@ -1,0 +1,25 @@
+#include "cli/PortListing.h"
+
+#include "cli/Console.h"
+#include "cli/ExitCode.h"
+#include "cli/FlashCommand.h"
+#include "serial/PortNames.h"
+
+int PortListing::print(Console &console)
+{
+    const bool fromEnvironment = qEnvironmentVariableIsSet(PortNames::EnvironmentVariable);
+    const QStringList names = FlashCommand::searchedPortNames();
+    int listed = 0;
+    for (const QString &name : names) {
+        const QString path = PortNames::devicePath(name);
+        if (path.isEmpty())
+            continue;
+        console.line(QStringLiteral("%1 %2").arg(name, -6).arg(path));
+        ++listed;
+    }
+    if (listed == 0)
+        console.line(QStringLiteral("Keine seriellen Ports gefunden"));
+    if (fromEnvironment)
+        console.line(QStringLiteral("(aus %1)").arg(QLatin1String(PortNames::EnvironmentVariable)));
+    return ExitCode::Success;
+}

@@ -1,0 +1,49 @@
+#include "cli/CliOptions.h"
+#include "cli/Console.h"
+#include "cli/ExitCode.h"
+#include "cli/FirmwareCheck.h"
+#include "cli/FlashCommand.h"
+#include "cli/PortListing.h"
+
+#include <QCoreApplication>
+
+namespace {
+
+int check(const CliOptions &options, Console &console)
+{
+    FirmwareCheck firmware(console);
+    if (!firmware.load(options.file))
+        return ExitCode::FileRefused;
+    if (!options.imageOut.isEmpty() && !firmware.writeBinary(options.imageOut))
+        return ExitCode::Usage;
+    return ExitCode::Success;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    Console console;
+    const CliOptions options = CliOptions::parse(QCoreApplication::arguments());
+    switch (options.mode) {
+    case CliOptions::Mode::Invalid:
+        console.error(QStringLiteral("zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)").arg(options.error));
+        return ExitCode::Usage;
+    case CliOptions::Mode::Help:
+        console.line(CliOptions::helpText());
+        return ExitCode::Success;
+    case CliOptions::Mode::List:
+        return PortListing::print(console);
+    case CliOptions::Mode::Check:
+        return check(options, console);
+    case CliOptions::Mode::Flash:
+        break;
+    }
+    FlashCommand command(options, console);
+    // Queued, so an outcome reported before exec() still ends the loop.
+    QObject::connect(&command, &FlashCommand::finished, &application, &QCoreApplication::exit,
+                     Qt::QueuedConnection);
+    command.start();
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,399 @@
+#include "PtyPeer.h"
+#include "SimInstrument.h"
+
+#include "device/FlashWriter.h"
+#include "image/HexLoader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString HexData = QStringLiteral(ZW_TEST_DATA "/hex/");
+const QString MissingPort = QStringLiteral("/dev/zirbelwerk-missing");
+constexpr int RunTimeoutMs = 60000;
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// Runs the flasher with ZIRBELWERK_PORTS set to ports (unset for a null string).
+Run runCli(const QStringList &arguments, const QString &ports = QString())
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("ZIRBELWERK_PORTS"));
+    if (!ports.isNull())
+        environment.insert(QStringLiteral("ZIRBELWERK_PORTS"), ports);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(ZW_FLASH_CLI), arguments);
+    Run run;
+    if (!process.waitForFinished(RunTimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = QStringLiteral("did not end");
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+std::unique_ptr<HexLoader> windowLoader()
+{
+    auto empty = std::make_unique<FirmwareImage>();
+    empty->fill(FirmwareEmptyCell);
+    return std::make_unique<HexLoader>(*empty, 0);
+}
+
+QByteArray lowBytes(const FirmwareImage &image, int count)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = char(image[size_t(i)] & 0xFF);
+    return bytes;
+}
+
+bool hasControlCharacters(const QString &text)
+{
+    static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0B-\\x1F\\x7F]"));
+    return text.contains(control);
+}
+
+QStringList comLines(const QString &out)
+{
+    return out.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^COM")));
+}
+
+} // namespace
+
+class FlashCliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void usage_data();
+    void usage();
+    void checkAgreesWithLoader_data();
+    void checkAgreesWithLoader();
+    void imageOutNotWritable();
+    void listHonoursPortsVariable_data();
+    void listHonoursPortsVariable();
+    void wholeWrite_data();
+    void wholeWrite();
+    void refusedFileTouchesNoDevice();
+    void noInstrument_data();
+    void noInstrument();
+    void failedWrite_data();
+    void failedWrite();
+    void terminalShowsProgressBar();
+
+private:
+    QString damaged(const QString &name, const QByteArray &text);
+
+    QTemporaryDir dir;
+};
+
+void FlashCliTest::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(dir.isValid());
+}
+
+QString FlashCliTest::damaged(const QString &name, const QByteArray &text)
+{
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(text);
+    return path;
+}
+
+void FlashCliTest::usage_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+
+    // A file that does not exist: a call that got past the checks would be refused with 2.
+    const QString file = MissingPort + ".hex";
+    QTest::newRow("nothing") << QStringList {} << 1 << "keine HEX-Datei";
+    QTest::newRow("unknown option") << QStringList {"--fast", file} << 1 << "unbekannte Option --fast";
+    QTest::newRow("baud the Modem refuses") << QStringList {"--baud", "38400", file} << 1 << "--baud 38400";
+    QTest::newRow("baud no number") << QStringList {"--baud=schnell", file} << 1 << "--baud schnell";
+    QTest::newRow("port without value") << QStringList {file, "--port"} << 1 << "--port braucht einen Wert";
+    QTest::newRow("port no port") << QStringList {"--port", "ttyUSB0", file} << 1 << "--port ttyUSB0";
+    QTest::newRow("two files") << QStringList {file, file} << 1 << "nur eine HEX-Datei";
+    QTest::newRow("image-out alone") << QStringList {"--image-out", "x.bin", file} << 1 << "nur zusammen mit --check";
+    QTest::newRow("check with port") << QStringList {"--check", file, "--port", "COM1"} << 1 << "--check";
+    QTest::newRow("list with file") << QStringList {"--list", file} << 1 << "--list steht allein";
+    QTest::newRow("help") << QStringList {"--help"} << 0 << "4  Flash schreiben fehlgeschlagen";
+    QTest::newRow("help wins") << QStringList {file, "-h"} << 0 << "3  keine HW gefunden";
+}
+
+void FlashCliTest::usage()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const Run run = runCli(arguments, QString());
+    QCOMPARE(run.exitCode, exitCode);
+    if (exitCode == 0) {
+        QVERIFY2(run.out.contains(message), qPrintable(run.out));
+        QVERIFY(run.err.isEmpty());
+    } else {
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(run.err.contains(QStringLiteral("--help")));
+        QVERIFY(run.out.isEmpty());
+    }
+}
+
+void FlashCliTest::checkAgreesWithLoader_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("line"); // line the refusal names, 0: none expected
+
+    const QStringList shipped = QDir(HexData).entryList({QStringLiteral("*.hex")}, QDir::Files, QDir::Name);
+    QVERIFY(shipped.size() >= 5);
+    for (const QString &name : shipped)
+        QTest::newRow(qPrintable(name)) << HexData + name << 0;
+    QTest::newRow("demo.hex") << QStringLiteral(ZW_DEMO_HEX) << 0;
+
+    const QByteArray start = ":020000040000FA\n";
+    const QByteArray signature = ":0400200000EF7EF07F\n";
+    QTest::newRow("checksum") << damaged("checksum.hex", start + signature + ":0400200000EF7EF0AB\n") << 3;
+    QTest::newRow("odd digits") << damaged("odd.hex", start + ":0400200000EF7EF0A\n") << 2;
+    QTest::newRow("not hex") << damaged("nothex.hex", start + signature + ":04003000G0EF7EF06F\n") << 3;
+    QTest::newRow("short count") << damaged("count.hex", start + ":0500200000EF7EF07F\n") << 2;
+    QTest::newRow("no signature") << damaged("nosig.hex", start + ":0400200001EF7EF07E\n") << 0;
+    QTest::newRow("ends above FBFF") << damaged("long.hex", start + signature + ":01FC00000003\n") << 0;
+    QTest::newRow("no type 04") << damaged("no04.hex", signature) << 0;
+    QTest::newRow("beyond the image") << damaged("beyond.hex", start + signature + ":01FDE800001A\n") << 3;
+    QTest::newRow("empty file") << damaged("empty.hex", {}) << 0;
+    QTest::newRow("missing file") << dir.filePath(QStringLiteral("missing.hex")) << 0;
+    QTest::newRow("end at FBFF") << damaged("edge.hex", start + signature + ":01FBFF000005\n") << 0;
+}
+
+void FlashCliTest::checkAgreesWithLoader()
+{
+    QFETCH(QString, path);
+    QFETCH(int, line);
+    auto loader = windowLoader();
+    const bool accepted = loader->loadFile(path);
+    const QString binary = dir.filePath(QStringLiteral("image.bin"));
+    QFile::remove(binary);
+
+    const Run run = runCli({"--check", path, "--image-out", binary});
+    QCOMPARE(run.exitCode, accepted ? 0 : 2);
+    if (accepted) {
+        const QString length = QString::asprintf("HEX-Datei OK!! Laenge: %li Byte\n", long(loader->imageLength()));
+        QVERIFY2(run.out.startsWith(length), qPrintable(run.out));
+        QVERIFY(run.out.contains(QStringLiteral("Bloecke: %1 ").arg(FlashWriter::blockTotalFor(loader->imageLength()))));
+        QFile file(binary);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), lowBytes(loader->image(), FirmwareCellCount));
+    } else {
+        QCOMPARE(run.err, QStringLiteral("HEX-Datei nicht geeignet!!\n%1\n").arg(loader->errorString()));
+        QCOMPARE(loader->errorLine(), line);
+        QVERIFY(!QFile::exists(binary));
+    }
+}
+
+void FlashCliTest::imageOutNotWritable()
+{
+    const Run run = runCli({"--check", HexData + "small.hex", "--image-out", MissingPort + "/image.bin"});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.startsWith(QStringLiteral("Abbild nicht geschrieben: ")), qPrintable(run.err));
+}
+
+void FlashCliTest::listHonoursPortsVariable_data()
+{
+    QTest::addColumn<QString>("ports");
+    QTest::addColumn<QStringList>("lines");
+
+    QStringList many;
+    for (int i = 1; i <= 52; ++i)
+        many << QStringLiteral("/dev/p%1").arg(i);
+    QTest::newRow("two") << "/dev/a:/dev/b" << QStringList {"COM1   /dev/a", "COM2   /dev/b"};
+    QTest::newRow("gap keeps numbers") << "/dev/a::/dev/c" << QStringList {"COM1   /dev/a", "COM3   /dev/c"};
+    QTest::newRow("none") << "" << QStringList {};
+    QTest::newRow("only fifty searched") << many.join(QLatin1Char(':')) << QStringList {};
+}
+
+void FlashCliTest::listHonoursPortsVariable()
+{
+    QFETCH(QString, ports);
+    QFETCH(QStringList, lines);
+    const Run run = runCli({"--list"}, ports);
+    QCOMPARE(run.exitCode, 0);
+    const QStringList listed = comLines(run.out);
+    if (ports.count(QLatin1Char(':')) > 50) {
+        QCOMPARE(listed.size(), 50);
+        QCOMPARE(listed.last(), QStringLiteral("COM50  /dev/p50"));
+    } else {
+        QCOMPARE(listed, lines);
+    }
+    if (lines.isEmpty() && listed.isEmpty())
+        QVERIFY(run.out.contains(QStringLiteral("Keine seriellen Ports")));
+}
+
+void FlashCliTest::wholeWrite_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("arguments"); // "SIM" stands for the instrument's device
+    QTest::addColumn<QString>("foundAs");       // "SIM" as above
+
+    QTest::newRow("search, whole image") << "full.hex" << QStringList {} << "COM2 (SIM)";
+    QTest::newRow("port by path") << "small.hex" << QStringList {"--port", "SIM"} << "SIM";
+    QTest::newRow("port by COM name") << "wide.hex" << QStringList {"--port", "COM2"} << "COM2 (SIM)";
+    QTest::newRow("baud 115200") << "lower.hex" << QStringList {"--baud", "115200", "--port", "SIM"} << "SIM";
+}
+
+void FlashCliTest::wholeWrite()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, foundAs);
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    auto loader = windowLoader();
+    QVERIFY(loader->loadFile(HexData + file));
+    const int blocks = FlashWriter::blockTotalFor(loader->imageLength());
+
+    arguments.replaceInStrings(QStringLiteral("SIM"), sim.devicePath());
+    const Run run = runCli(arguments << HexData + file, MissingPort + ":" + sim.devicePath());
+    QCOMPARE(run.err, QString());
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(!hasControlCharacters(run.out), qPrintable(run.out));
+    const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QString::asprintf("HEX-Datei OK!! Laenge: %li Byte", long(loader->imageLength())));
+    QVERIFY(lines.contains(QStringLiteral("HW gefunden an: ") + QString(foundAs).replace("SIM", sim.devicePath())));
+    QVERIFY(lines.contains(QStringLiteral("FW: V1.23")));
+    QCOMPARE(lines.at(lines.size() - 2), QStringLiteral("Block: %1 / %1").arg(blocks));
+    QCOMPARE(lines.last(), QStringLiteral("Flash neu beschrieben!"));
+
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.violations(), QStringList());
+    QCOMPARE(sim.report().value(QStringLiteral("blocks")), QString::number(blocks));
+    QByteArray expected(65536, char(0xFF));
+    expected.replace(0, blocks * 64, lowBytes(loader->image(), blocks * 64));
+    QCOMPARE(sim.memory(), expected);
+}
+
+void FlashCliTest::refusedFileTouchesNoDevice()
+{
+    SimInstrument sim;
+    QVERIFY(sim.start());
+    const QString file = damaged("refused.hex", ":020000040000FA\n:0400200000EF7EF07F\n:0100300000CE\n");
+    const Run run = runCli({file}, sim.devicePath());
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err, QStringLiteral("HEX-Datei nicht geeignet!!\nZeile 3: Pruefsumme falsch\n"));
+    QVERIFY(run.out.isEmpty());
+    sim.stop();
+    QCOMPARE(sim.report().value(QStringLiteral("queries"), QStringLiteral("0")), QStringLiteral("0"));
+}
+
+void FlashCliTest::noInstrument_data()
+{
+    QTest::addColumn<QStringList>("simArguments"); // empty: no simulator
+    QTest::addColumn<QString>("port");             // --port value, "SIM" for the simulator; empty: search
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("note");             // expected on stdout or stderr, may be empty
+
+    QTest::newRow("one pass, no ports") << QStringList {} << "" << "Keine HW gefunden an COM1 bis COM50" << "";
+    QTest::newRow("silent instrument") << QStringList {"--no-answer"} << "SIM" << "Keine HW gefunden an SIM" << "";
+    QTest::newRow("wrong tag") << QStringList {"--reply-hex", "5A576B623132330D"} << "SIM"
+                               << "Keine HW gefunden an SIM" << "Antwort nicht erkannt (Kennung \"kb\", Version: 123)";
+    QTest::newRow("version 099") << QStringList {"--reply-hex", "5A574B423039390D"} << "SIM"
+                                 << "Keine HW gefunden an SIM" << "Version: 099";
+    QTest::newRow("missing port") << QStringList {} << MissingPort << "Keine HW gefunden an " + MissingPort
+                                  << "Port " + MissingPort + " nicht geoeffnet";
+}
+
+void FlashCliTest::noInstrument()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(QString, port);
+    QFETCH(QString, message);
+    QFETCH(QString, note);
+    SimInstrument sim(simArguments);
+    if (!simArguments.isEmpty()) {
+        QVERIFY(sim.start());
+        port.replace(QStringLiteral("SIM"), sim.devicePath());
+        message.replace(QStringLiteral("SIM"), sim.devicePath());
+    }
+    QStringList arguments {HexData + "small.hex"};
+    if (!port.isEmpty())
+        arguments << "--port" << port;
+
+    const Run run = runCli(arguments, QStringLiteral(""));
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2((run.out + run.err).contains(note), qPrintable(run.out + run.err));
+    QVERIFY(!hasControlCharacters(run.out));
+    if (!simArguments.isEmpty())
+        QCOMPARE(sim.report().value(QStringLiteral("writes"), QStringLiteral("0")), QStringLiteral("0"));
+}
+
+void FlashCliTest::failedWrite_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("goes silent") << QStringList {"--silent-at", "2"}
+                                 << "Keine Antwort von der HW, Abbruch bei Block 2 / 4";
+    QTest::newRow("hangs up") << QStringList {"--hangup-at", "3"} << "Verbindung zur HW gestoert";
+}
+
+void FlashCliTest::failedWrite()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(QString, message);
+    SimInstrument sim(simArguments << "--erase-ms" << "0");
+    QVERIFY(sim.start());
+    const Run run = runCli({"--port", sim.devicePath(), HexData + "small.hex"});
+    QCOMPARE(run.exitCode, 4);
+    QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
+    QVERIFY(!run.out.contains(QStringLiteral("Flash neu beschrieben!")));
+    QVERIFY(!hasControlCharacters(run.out));
+}
+
+void FlashCliTest::terminalShowsProgressBar()
+{
+    SimInstrument sim({"--erase-ms", "0", "--block-ms", "1"});
+    QVERIFY(sim.start());
+    PtyPeer terminal;
+    QVERIFY(terminal.isValid());
+    QProcess process;
+    process.setStandardOutputFile(terminal.devicePath());
+    process.start(QStringLiteral(ZW_FLASH_CLI), {"--port", sim.devicePath(), HexData + "full.hex"});
+    QVERIFY2(process.waitForStarted(), qPrintable(process.errorString()));
+    QByteArray shown;
+    // Read while it runs, so a full terminal buffer never holds it up.
+    while (process.state() != QProcess::NotRunning && !process.waitForFinished(10))
+        shown += terminal.receive(1 << 20, 50ms);
+    shown += terminal.receive(1 << 20, 100ms);
+    QCOMPARE(process.exitCode(), 0);
+
+    const QString text = QString::fromLocal8Bit(shown);
+    QVERIFY2(text.contains(QRegularExpression(QStringLiteral("\\rBlock: \\d+ / 1008 \\[#*-*\\]"))), qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("Byte/s, noch ")));
+    QVERIFY(text.contains(QStringLiteral("Block: 1008 / 1008\nFlash neu beschrieben!\n")));
+}
+
+QTEST_GUILESS_MAIN(FlashCliTest)
+#include "tst_flashcli.moc"

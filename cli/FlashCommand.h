@@ -1,7 +1,7 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "cli/DeviceSearch.h"
+#include "device/DeviceSearch.h"
 #include "cli/FirmwareCheck.h"
 #include "cli/ProgressPrinter.h"
 #include "device/FlashWriter.h"

@@ -9,7 +9,7 @@
 
 class Modem;
 
-// The window's device search, but with an end: the names are tried once
+// The device search of the window, but with an end: the names are tried once
 // each, in order, one short step per timer tick. On a port that opens the
 // version query goes out and the reply is read a tick later; the first
 // accepted reply leaves its port open in the Modem.

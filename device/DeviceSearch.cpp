@@ -1,4 +1,4 @@
-#include "cli/DeviceSearch.h"
+#include "device/DeviceSearch.h"
 
 #include "device/SearchTiming.h"
 #include "device/VersionReply.h"

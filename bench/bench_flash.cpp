@@ -1,0 +1,592 @@
+// Writes the full firmware image (0x0000-0xFBFF, 1008 blocks) into the
+// simulated instrument and prints median figures of several runs: with a
+// bare blocking host on the raw port for comparison, with FlashWriter in
+// this process, and through the command-line flasher as a child process.
+//
+// Paced: the simulator paces both directions like a UART at 57600 baud,
+// 10 bits a byte, and takes a known erase and block write time. The
+// dialogue strictly alternates: a ready byte leaves only after the block
+// before it is in and written, and the host sends a block only after its
+// ready byte. The two directions never overlap, so the line's own limit is
+// the sum of everything:
+//     (host bytes + instrument bytes) x 10 / baud
+//       + erase time + (blocks - 1) x block write time
+// The last block's write time is not in it: the end marker follows that
+// block at once, and nobody waits for the write. A write counts as done
+// when the instrument has the end marker (its report says so), not when
+// the loader has handed the last bytes to the driver.
+//
+// Unpaced: a bare pseudo-terminal without erase or block time; the CPU time
+// per block is the loader's own cost.
+#include "device/FlashWriter.h"
+#include "device/VersionReply.h"
+#include "image/HexLoader.h"
+#include "serial/Modem.h"
+#include "tests/support/SimInstrument.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSerialPort>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int BaudRate = 57600;
+constexpr int BitsPerByte = 10;
+constexpr int AddressBytes = 2;
+constexpr int EndMarkerBytes = 2;
+constexpr double RatioTarget = 1.03;
+constexpr double CpuShareTarget = 0.03;
+constexpr double CpuPerBlockTargetUs = 300;
+// Only against a stuck simulator: the instrument has the end marker a few
+// milliseconds after the loader is done.
+constexpr auto EndMarkerTimeout = 5s;
+constexpr auto EndMarkerPoll = 200us;
+// A paced write takes about 14 s; this only ends a hung flasher.
+constexpr auto FlasherTimeout = 120s;
+const char StartLine[] = "Flash schreiben starten";
+const char DoneLine[] = "Flash neu beschrieben!";
+const double Unknown = -1;
+
+[[noreturn]] void fail(const QString &text)
+{
+    std::fprintf(stderr, "bench_flash: %s\n", qPrintable(text));
+    std::exit(1);
+}
+
+void progress(const QString &text)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+double seconds(const timeval &time)
+{
+    return double(time.tv_sec) + double(time.tv_usec) / 1e6;
+}
+
+double cpuSeconds(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// CPU time of a running process, all its threads.
+double processCpuSeconds(qint64 pid)
+{
+    clockid_t clock{};
+    timespec time{};
+    if (clock_getcpuclockid(pid_t(pid), &clock) != 0 || clock_gettime(clock, &time) != 0)
+        return Unknown;
+    return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
+}
+
+double secondsOf(const QElapsedTimer &clock)
+{
+    return double(clock.nsecsElapsed()) / 1e9;
+}
+
+struct Image
+{
+    std::unique_ptr<FirmwareImage> cells;
+    qint32 length = 0;
+    int blocks = 0;
+    QByteArray bytes; // what the instrument must hold afterwards
+};
+
+Image loadImage()
+{
+    HexLoader loader(emptyFirmwareImage(), 0);
+    if (!loader.loadFile(QStringLiteral(ZW_HEX_FILE)))
+        fail(QStringLiteral("%1 not accepted: %2").arg(ZW_HEX_FILE, loader.errorString()));
+    Image image;
+    image.cells = std::make_unique<FirmwareImage>(loader.image());
+    image.length = loader.imageLength();
+    image.blocks = FlashWriter::blockTotalFor(image.length);
+    for (int i = 0; i < image.blocks * FlashWriter::BlockSize; ++i)
+        image.bytes.append(char((*image.cells)[size_t(i)] & 0xFF));
+    return image;
+}
+
+struct Setup
+{
+    bool paced = true;
+    int eraseMs = 50;
+    int blockMs = 2;
+
+    QStringList simArguments() const
+    {
+        QStringList arguments{QStringLiteral("--erase-ms"), QString::number(eraseMs),
+                              QStringLiteral("--block-ms"), QString::number(blockMs)};
+        if (paced)
+            arguments << QStringLiteral("--baud") << QString::number(BaudRate);
+        return arguments;
+    }
+};
+
+qint64 hostBytes(int blocks)
+{
+    return qint64(qstrlen(FlashWriter::StartCommand))
+        + qint64(blocks) * (AddressBytes + FlashWriter::BlockSize) + EndMarkerBytes;
+}
+
+// The time the line itself needs; extraBytes for anything said before the write.
+double lineLimit(const Setup &setup, int blocks, qint64 extraBytes = 0)
+{
+    const double byteTime = double(BitsPerByte) / BaudRate;
+    return double(hostBytes(blocks) + blocks + extraBytes) * byteTime + setup.eraseMs / 1e3
+        + (blocks - 1) * setup.blockMs / 1e3;
+}
+
+// One write; seconds, counted from the loader's start.
+struct Sample
+{
+    double loaderWall = 0; // until the loader itself is done
+    double transfer = 0;   // until the instrument has the end marker
+    double cpu = 0;        // the loader's CPU time over loaderWall
+};
+
+void startSimulator(SimInstrument &sim)
+{
+    if (!sim.start())
+        fail(QStringLiteral("the simulated instrument did not start"));
+}
+
+bool endMarkerSeen(const SimInstrument &sim)
+{
+    return sim.report().value(QStringLiteral("end_marker")) == QLatin1String("1");
+}
+
+double waitForEndMarker(const SimInstrument &sim, const QElapsedTimer &clock)
+{
+    const QDeadlineTimer deadline(EndMarkerTimeout);
+    while (!endMarkerSeen(sim)) {
+        if (deadline.hasExpired())
+            fail(QStringLiteral("the instrument never received the end marker"));
+        QThread::usleep(static_cast<unsigned long>(std::chrono::microseconds(EndMarkerPoll).count()));
+    }
+    return secondsOf(clock);
+}
+
+// A figure of a wrong write would be worthless.
+void verify(const SimInstrument &sim, const Image &image)
+{
+    const QMap<QString, QString> report = sim.report();
+    QStringList problems = sim.violations();
+    if (report.value(QStringLiteral("writes")) != QLatin1String("1")
+        || report.value(QStringLiteral("blocks")).toInt() != image.blocks)
+        problems << QStringLiteral("report: writes=%1 blocks=%2")
+                        .arg(report.value(QStringLiteral("writes")), report.value(QStringLiteral("blocks")));
+    if (sim.memory().left(int(image.bytes.size())) != image.bytes)
+        problems << QStringLiteral("the instrument's memory differs from the image");
+    if (!problems.isEmpty())
+        fail(QStringLiteral("wrong write: ") + problems.join(QStringLiteral("; ")));
+}
+
+Sample writeInProcess(const Image &image, const Setup &setup)
+{
+    SimInstrument sim(setup.simArguments());
+    startSimulator(sim);
+    Modem modem;
+    if (!modem.openPort(sim.devicePath()))
+        fail(modem.errorString());
+    FlashWriter writer;
+    QEventLoop loop;
+    bool written = false;
+    QObject::connect(&writer, &FlashWriter::finished, &loop, [&](bool ok) {
+        written = ok;
+        loop.quit();
+    });
+
+    Sample sample;
+    const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+    QElapsedTimer clock;
+    clock.start();
+    if (!writer.start(modem.device(), *image.cells, image.length))
+        fail(writer.errorString());
+    loop.exec();
+    sample.loaderWall = secondsOf(clock);
+    sample.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+    if (!written)
+        fail(writer.errorString());
+    sample.transfer = waitForEndMarker(sim, clock);
+    verify(sim, image);
+    return sample;
+}
+
+// For comparison, a host that does nothing but blocking reads and one
+// write a block, no event loop: what the simulator and the pseudo-terminal
+// leave to a loader at best.
+class RawHost
+{
+public:
+    explicit RawHost(const QString &path)
+        : fd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC))
+    {
+        termios settings{};
+        if (fd < 0 || ::tcgetattr(fd, &settings) != 0)
+            fail(QStringLiteral("cannot open %1").arg(path));
+        ::cfmakeraw(&settings);
+        ::tcsetattr(fd, TCSANOW, &settings);
+        ::tcflush(fd, TCIFLUSH);
+    }
+    ~RawHost() { ::close(fd); }
+    RawHost(const RawHost &) = delete;
+    RawHost &operator=(const RawHost &) = delete;
+
+    bool write(const Image &image)
+    {
+        if (!send(QByteArray(FlashWriter::StartCommand)))
+            return false;
+        for (int block = 0; block < image.blocks; ++block) {
+            const int address = block * FlashWriter::BlockSize;
+            QByteArray frame;
+            frame.append(char(address & 0xFF)).append(char((address >> 8) & 0xFF));
+            frame.append(image.bytes.mid(address, FlashWriter::BlockSize));
+            if (block == image.blocks - 1)
+                frame.append(EndMarkerBytes, char(0xFF));
+            if (!awaitReady() || !send(frame))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    bool awaitReady()
+    {
+        const int timeoutMs = int(FlashWriter::FirstReplyTimeout.count());
+        char byte = 0;
+        do {
+            pollfd line{fd, POLLIN, 0};
+            if (::poll(&line, 1, timeoutMs) != 1 || ::read(fd, &byte, 1) != 1)
+                return false;
+        } while (byte != FlashWriter::BlockReady);
+        return true;
+    }
+
+    bool send(const QByteArray &bytes)
+    {
+        return ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    }
+
+    int fd;
+};
+
+Sample writeRaw(const Image &image, const Setup &setup)
+{
+    SimInstrument sim(setup.simArguments());
+    startSimulator(sim);
+    Sample sample;
+    QElapsedTimer clock;
+    {
+        RawHost host(sim.devicePath());
+        const double cpuBefore = cpuSeconds(RUSAGE_SELF);
+        clock.start();
+        if (!host.write(image))
+            fail(QStringLiteral("the raw write broke off"));
+        sample.loaderWall = secondsOf(clock);
+        sample.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+        sample.transfer = waitForEndMarker(sim, clock);
+    }
+    verify(sim, image);
+    return sample;
+}
+
+struct FlasherSample
+{
+    Sample process;    // from the spawn to the exit
+    Sample writePhase; // from the start line; CPU up to the exit
+};
+
+// Times the flasher's own lines as they arrive; the end marker is awaited
+// right after the last one, before the exit is even seen.
+class FlasherWatch
+{
+public:
+    FlasherWatch(QProcess &flasher, const SimInstrument &sim, const QElapsedTimer &clock)
+        : flasher(flasher), sim(sim), clock(clock)
+    {
+    }
+
+    void takeLines()
+    {
+        while (flasher.canReadLine()) {
+            const QByteArray line = flasher.readLine();
+            if (startAt < 0 && line.startsWith(StartLine)) {
+                startAt = secondsOf(clock);
+                cpuAtStart = processCpuSeconds(flasher.processId());
+            } else if (doneAt < 0 && line.startsWith(DoneLine)) {
+                doneAt = secondsOf(clock);
+                endAt = waitForEndMarker(sim, clock);
+            }
+        }
+    }
+
+    double startAt = Unknown;
+    double cpuAtStart = Unknown;
+    double doneAt = Unknown;
+    double endAt = Unknown;
+
+private:
+    QProcess &flasher;
+    const SimInstrument &sim;
+    const QElapsedTimer &clock;
+};
+
+void runToExit(QProcess &flasher, FlasherWatch &watch)
+{
+    QEventLoop loop;
+    QObject::connect(&flasher, &QProcess::readyReadStandardOutput, &loop, [&] { watch.takeLines(); });
+    QObject::connect(&flasher, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(FlasherTimeout, &loop, &QEventLoop::quit);
+    flasher.start();
+    if (!flasher.waitForStarted())
+        fail(QStringLiteral("zirbelwerk-flash: ") + flasher.errorString());
+    loop.exec();
+    if (flasher.state() != QProcess::NotRunning) {
+        flasher.kill();
+        flasher.waitForFinished();
+        fail(QStringLiteral("zirbelwerk-flash did not end"));
+    }
+    watch.takeLines();
+}
+
+FlasherSample writeWithFlasher(const QString &executable, const Image &image, const Setup &setup)
+{
+    SimInstrument sim(setup.simArguments());
+    startSimulator(sim);
+    QProcess flasher;
+    flasher.setProgram(executable);
+    flasher.setArguments({QStringLiteral("--port"), sim.devicePath(), QStringLiteral(ZW_HEX_FILE)});
+    QElapsedTimer clock;
+    FlasherWatch watch(flasher, sim, clock);
+
+    // The simulator is a child too, but it is only reaped after this.
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
+    clock.start();
+    runToExit(flasher, watch);
+    const double exitAt = secondsOf(clock);
+    const double cpu = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+    if (flasher.exitStatus() != QProcess::NormalExit || flasher.exitCode() != 0)
+        fail(QStringLiteral("zirbelwerk-flash failed (%1): %2")
+                 .arg(flasher.exitCode())
+                 .arg(QString::fromLocal8Bit(flasher.readAllStandardError()).trimmed()));
+    if (watch.startAt < 0 || watch.doneAt < 0)
+        fail(QStringLiteral("zirbelwerk-flash did not print \"%1\" and \"%2\"").arg(StartLine, DoneLine));
+    verify(sim, image);
+
+    FlasherSample sample;
+    sample.process = {exitAt, std::max(exitAt, watch.endAt), cpu};
+    sample.writePhase = {watch.doneAt - watch.startAt, watch.endAt - watch.startAt,
+                         watch.cpuAtStart < 0 ? Unknown : cpu - watch.cpuAtStart};
+    return sample;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+Sample medianOf(const std::vector<Sample> &samples)
+{
+    std::vector<double> wall, transfer, cpu;
+    for (const Sample &sample : samples) {
+        wall.push_back(sample.loaderWall);
+        transfer.push_back(sample.transfer);
+        cpu.push_back(sample.cpu);
+    }
+    // One unknown CPU time makes the figure unknown, not smaller.
+    const bool cpuKnown = std::none_of(cpu.begin(), cpu.end(), [](double v) { return v < 0; });
+    return {median(wall), median(transfer), cpuKnown ? median(cpu) : Unknown};
+}
+
+struct Series
+{
+    QString name;
+    std::vector<Sample> samples;
+    double limit = 0;
+};
+
+QString cpuText(double value, double scale, const char *format)
+{
+    return value < 0 ? QStringLiteral("n/a") : QString::asprintf(format, value * scale);
+}
+
+QString overTarget(const QStringList &figures)
+{
+    return figures.isEmpty() ? QString() : QStringLiteral("  over target (%1)").arg(figures.join(QStringLiteral(", ")));
+}
+
+void printPacedRow(const Series &series, int blocks)
+{
+    const Sample m = medianOf(series.samples);
+    const double ratio = m.transfer / series.limit;
+    const double share = m.cpu < 0 ? Unknown : m.cpu / m.loaderWall;
+    QStringList over;
+    if (ratio > RatioTarget)
+        over << QStringLiteral("x limit");
+    if (share > CpuShareTarget)
+        over << QStringLiteral("CPU %");
+    std::printf("%-26s %10.3f %8.4f %10.0f %9.3f %8s %7s%s\n", qPrintable(series.name), m.transfer, ratio,
+                (m.transfer - series.limit) / blocks * 1e6, m.loaderWall, qPrintable(cpuText(m.cpu, 1e3, "%.1f")),
+                qPrintable(cpuText(share, 1e2, "%.2f")), qPrintable(overTarget(over)));
+}
+
+void printUnpacedRow(const Series &series, int blocks)
+{
+    const Sample m = medianOf(series.samples);
+    const double cpuPerBlockUs = m.cpu < 0 ? Unknown : m.cpu / blocks * 1e6;
+    QStringList over;
+    if (cpuPerBlockUs > CpuPerBlockTargetUs)
+        over << QStringLiteral("CPU us/block");
+    std::printf("%-26s %10.1f %10.1f %8s %10s%s\n", qPrintable(series.name), m.loaderWall * 1e3,
+                m.loaderWall / blocks * 1e6, qPrintable(cpuText(m.cpu, 1e3, "%.1f")),
+                qPrintable(cpuText(cpuPerBlockUs, 1, "%.1f")), qPrintable(overTarget(over)));
+}
+
+QString flasherExecutable()
+{
+#ifdef ZW_FLASH_EXECUTABLE
+    const QString path = QStringLiteral(ZW_FLASH_EXECUTABLE);
+    if (QFileInfo(path).isExecutable())
+        return path;
+#endif
+    return QString();
+}
+
+template<typename Write>
+void repeat(Series &series, int runs, const char *mode, Write write)
+{
+    for (int i = 1; i <= runs; ++i) {
+        series.samples.push_back(write());
+        progress(QStringLiteral("  %1 %2/%3 %4: %5 s")
+                     .arg(QLatin1String(mode)).arg(i).arg(runs).arg(series.name)
+                     .arg(series.samples.back().transfer, 0, 'f', 3));
+    }
+}
+
+std::vector<Series> runSeries(const Image &image, const Setup &setup, int runs, const QString &flasher)
+{
+    const char *mode = setup.paced ? "paced" : "unpaced";
+    const double limit = lineLimit(setup, image.blocks);
+    Series raw{QStringLiteral("blocking raw port"), {}, limit};
+    repeat(raw, runs, mode, [&] { return writeRaw(image, setup); });
+    Series inProcess{QStringLiteral("FlashWriter, this process"), {}, limit};
+    repeat(inProcess, runs, mode, [&] { return writeInProcess(image, setup); });
+    if (flasher.isEmpty())
+        return {raw, inProcess};
+
+    const qint64 searchBytes = qint64(qstrlen(VersionReply::Query)) + VersionReply::Size;
+    Series process{QStringLiteral("flasher, whole process"), {}, lineLimit(setup, image.blocks, searchBytes)};
+    Series writePhase{QStringLiteral("flasher, write phase"), {}, limit};
+    for (int i = 1; i <= runs; ++i) {
+        const FlasherSample sample = writeWithFlasher(flasher, image, setup);
+        process.samples.push_back(sample.process);
+        writePhase.samples.push_back(sample.writePhase);
+        progress(QStringLiteral("  %1 %2/%3 zirbelwerk-flash: %4 s")
+                     .arg(QLatin1String(mode)).arg(i).arg(runs)
+                     .arg(sample.process.transfer, 0, 'f', 3));
+    }
+    return {raw, inProcess, writePhase, process};
+}
+
+void paced(const Image &image, const Setup &setup, int runs, const QString &flasher)
+{
+    std::printf("\nPaced: %d baud, erase %d ms, block write %d ms, median of %d runs\n", BaudRate, setup.eraseMs,
+                setup.blockMs, runs);
+    std::printf("line limit %.4f s = (%lld host + %d instrument bytes) x %d bit / %d + %d ms + %d x %d ms\n",
+                lineLimit(setup, image.blocks), static_cast<long long>(hostBytes(image.blocks)), image.blocks,
+                BitsPerByte, BaudRate, setup.eraseMs, image.blocks - 1, setup.blockMs);
+    std::fflush(stdout);
+    const std::vector<Series> results = runSeries(image, setup, runs, flasher);
+    std::printf("%-26s %10s %8s %10s %9s %8s %7s\n", "", "transfer s", "x limit", "+us/block", "loader s",
+                "CPU ms", "CPU %");
+    for (const Series &series : results)
+        printPacedRow(series, image.blocks);
+    std::fflush(stdout);
+}
+
+void unpaced(const Image &image, const Setup &setup, int runs, const QString &flasher)
+{
+    std::printf("\nUnpaced: bare pseudo-terminal, no erase or block time, median of %d runs\n", runs);
+    std::fflush(stdout);
+    const std::vector<Series> results = runSeries(image, setup, runs, flasher);
+    std::printf("%-26s %10s %10s %8s %10s\n", "", "loader ms", "us/block", "CPU ms", "CPU us/bl");
+    for (const Series &series : results)
+        printUnpacedRow(series, image.blocks);
+    std::fflush(stdout);
+}
+
+int intOption(const QCommandLineParser &parser, const QString &name)
+{
+    bool ok = false;
+    const int value = parser.value(name).toInt(&ok);
+    if (!ok || value < 0)
+        fail(QStringLiteral("--%1 needs a whole number of 0 or more").arg(name));
+    return value;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication application(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Flash write of the full image against the simulated instrument."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("paced-runs"), QStringLiteral("Paced runs of each loader, 0 skips (default 3)."),
+         QStringLiteral("n"), QStringLiteral("3")},
+        {QStringLiteral("unpaced-runs"), QStringLiteral("Unpaced runs of each loader, 0 skips (default 11)."),
+         QStringLiteral("n"), QStringLiteral("11")},
+        {QStringLiteral("erase-ms"), QStringLiteral("Paced: erase time (default 50)."), QStringLiteral("ms"),
+         QStringLiteral("50")},
+        {QStringLiteral("block-ms"), QStringLiteral("Paced: block write time (default 2)."), QStringLiteral("ms"),
+         QStringLiteral("2")},
+    });
+    parser.process(application);
+    Setup setup;
+    setup.eraseMs = intOption(parser, QStringLiteral("erase-ms"));
+    setup.blockMs = intOption(parser, QStringLiteral("block-ms"));
+    const int pacedRuns = intOption(parser, QStringLiteral("paced-runs"));
+    const int unpacedRuns = intOption(parser, QStringLiteral("unpaced-runs"));
+
+    const Image image = loadImage();
+    const QString flasher = flasherExecutable();
+    std::printf("%s: %d blocks of %d bytes\n", ZW_HEX_FILE, image.blocks, FlashWriter::BlockSize);
+    if (flasher.isEmpty())
+        std::printf("zirbelwerk-flash not built: its figures are skipped\n");
+    if (unpacedRuns > 0)
+        unpaced(image, Setup{false, 0, 0}, unpacedRuns, flasher);
+    if (pacedRuns > 0)
+        paced(image, setup, pacedRuns, flasher);
+    std::printf("\ntargets: x limit <= %.2f, CPU < %.0f %% of the loader's wall time, CPU < %.0f us a block unpaced\n",
+                RatioTarget, CpuShareTarget * 100, CpuPerBlockTargetUs);
+    return 0;
+}

@@ -215,6 +215,12 @@ bool HexLoader::storeData(const Record &record, int line)
         return refuse(line, QStringLiteral("Segmentadresse %1 verschiebt Daten unter 0x10000")
                                 .arg(hex(segmentBase)));
     }
+    if (record.count == 0) {
+        // Stores nothing, so it must not move the end: alone it gives -1.
+        highestAddress = storedAny ? highestAddress : -1;
+        storedAny = true;
+        return true;
+    }
     const qint32 last = address + record.count - 1;
     if (last >= FirmwareCellCount)
         return refuse(line, QStringLiteral("Daten bei %1-%2 liegen ausserhalb des Speichers (bis %3)")

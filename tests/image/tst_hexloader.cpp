@@ -119,6 +119,8 @@ private slots:
         QTest::newRow("above 0xFBFF, not last") << lines({linear(0), block(0xFC00), sigRecord}) << false << -2
                                                 << "Endadresse 0xFC0F" << Cells{};
         QTest::newRow("empty record at 0") << lines({linear(0), data(0, "")}) << true << -1 << "" << Cells{};
+        QTest::newRow("empty record does not move the end")
+            << lines({linear(0), sigRecord, block(0x40), data(0xFC00, "")}) << false << 0x4F << "" << Cells{};
         QTest::newRow("no signature") << lines({linear(0), block(0x100)}) << false << -2
                                       << "Signatur fehlt: Adresse 0x0020 enthaelt 0xFF statt 0x00" << Cells{};
         QTest::newRow("signature wrong in last byte")

@@ -1,9 +1,11 @@
 #include "app/VELDfwloader.h"
 
 #include "app/CloseGuard.h"
+#include "device/FlashWriter.h"
 #include "device/SearchTiming.h"
 #include "serial/Modem.h"
 
+#include <QLabel>
 #include <QPalette>
 #include <QSettings>
 #include <QTimer>
@@ -57,7 +59,7 @@ VELDfwloader::VELDfwloader()
     // A close during a flash write would leave the instrument half written.
     installEventFilter(new CloseGuard(
             [this] { return flashWriteRunning(); },
-            [this] { ui.statusBar->showMessage(tr("Flash wird beschrieben, bitte bis zum Ende warten!"), 0); },
+            [this] { showCloseRefused(); },
             this));
 }
 
@@ -67,8 +69,19 @@ VELDfwloader::~VELDfwloader()
     settings.setValue(FontSizeKey, fontSize);
     settings.sync();
     // The port would be released at process exit anyway; releasing it here
-    // keeps leak checkers quiet.
+    // keeps leak checkers quiet. A write still running ends first.
+    delete flashWriter;
     delete modem;
+}
+
+// Beside the progress texts, which replace each other, until the write ends.
+void VELDfwloader::showCloseRefused()
+{
+    if (!closeRefusedNote) {
+        closeRefusedNote = new QLabel(tr("Beenden erst nach dem Flash schreiben!"));
+        ui.statusBar->addPermanentWidget(closeRefusedNote);
+    }
+    closeRefusedNote->show();
 }
 
 void VELDfwloader::on_pushButton_3_clicked()

@@ -46,6 +46,7 @@ private:
     void finishFlashWrite(bool written);
     bool flashWriteRunning() const;
     void setBusy(bool busy);
+    void showCloseRefused();
 
     Ui::ZirbelWerk ui;
     FirmwareImage image;
@@ -64,6 +65,7 @@ private:
     char replyBuffer[ReplyBufferSize];
 
     FlashWriter *flashWriter = nullptr;
+    QLabel *closeRefusedNote = nullptr;
 
     friend class WindowProbe; // tests reach the search state through it
 };

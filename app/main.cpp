@@ -7,7 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     VELDfwloader window;
-    // A plain path, relative to the working directory, as it always was.
+    // From the working directory, not from the resources.
     const QIcon icon(QStringLiteral("images/fwloader.ico"));
     application.setWindowIcon(icon);
     window.setWindowIcon(icon);

@@ -90,16 +90,15 @@ void FlashWriter::attach(QIODevice *device)
     connections << connect(device, &QIODevice::readyRead, this, &FlashWriter::takeReplies)
                 << connect(device, &QIODevice::bytesWritten, this, &FlashWriter::checkSent)
                 << connect(device, &QIODevice::aboutToClose, this,
-                           [this] { onLineError(tr("Port geschlossen")); });
+                           [this] { onLineError(); });
     if (auto *port = qobject_cast<QSerialPort *>(device)) {
-        connections << connect(port, &QSerialPort::errorOccurred, this, [this, port](QSerialPort::SerialPortError error) {
+        connections << connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
             // A zero-time poll elsewhere reports a time-out; that is no fault of the line.
             if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
-                onLineError(port->errorString());
+                onLineError();
         });
     } else {
-        connections << connect(device, &QIODevice::readChannelFinished, this,
-                               [this] { onLineError(tr("Verbindung beendet")); });
+        connections << connect(device, &QIODevice::readChannelFinished, this, [this] { onLineError(); });
     }
 }
 
@@ -142,7 +141,7 @@ void FlashWriter::sendNextBlock()
         block.append(EndMarker, sizeof EndMarker);
     // One write per block: per-byte writes cost a USB round trip each.
     if (line->write(block) != block.size()) {
-        onLineError(line->errorString());
+        onLineError();
         return;
     }
     if (last) {
@@ -168,10 +167,10 @@ void FlashWriter::onTimeout()
         fail(Failure::LineError, atBlock(tr("HW nimmt keine Daten an")));
 }
 
-void FlashWriter::onLineError(const QString &reason)
+void FlashWriter::onLineError()
 {
     if (isRunning())
-        fail(Failure::LineError, atBlock(tr("Verbindung zur HW gestoert (%1)").arg(reason)));
+        fail(Failure::LineError, atBlock(tr("Verbindung zur HW unterbrochen")));
 }
 
 QString FlashWriter::atBlock(const QString &what) const
@@ -185,11 +184,18 @@ void FlashWriter::fail(Failure failure, const QString &text)
     detach();
     lastFailure = failure;
     lastError = text;
-    emit finished(false);
+    announce(false);
 }
 
 void FlashWriter::succeed()
 {
     detach();
-    emit finished(true);
+    announce(true);
+}
+
+void FlashWriter::announce(bool written)
+{
+    // Queued: a listener may close the port, which must not happen inside
+    // one of the port's own signals.
+    QMetaObject::invokeMethod(this, [this, written] { emit finished(written); }, Qt::QueuedConnection);
 }

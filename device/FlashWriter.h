@@ -66,9 +66,10 @@ private:
     void sendNextBlock();
     void checkSent();
     void onTimeout();
-    void onLineError(const QString &reason);
+    void onLineError();
     void fail(Failure failure, const QString &text);
     void succeed();
+    void announce(bool written);
     QString atBlock(const QString &what) const;
 
     QPointer<QIODevice> line;

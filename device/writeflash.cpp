@@ -3,6 +3,7 @@
 #include "device/FlashWriter.h"
 #include "serial/Modem.h"
 
+#include <QLabel>
 #include <QSerialPort>
 
 // Starts the flash write; the writer reports back through the event loop,
@@ -34,6 +35,8 @@ void VELDfwloader::showBlockProgress(int replies, int blocks)
 void VELDfwloader::finishFlashWrite(bool written)
 {
     setBusy(false);
+    if (closeRefusedNote)
+        closeRefusedNote->hide();
     if (!written) {
         ui.label_2->setText(flashWriter->errorString());
         colourLabel(ui.label_2, Qt::red);

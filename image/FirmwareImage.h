@@ -5,8 +5,8 @@
 #include <array>
 
 // The firmware image: cell n holds the byte for address n. Cells are wider
-// than a byte because that is how the image has always been held; only the
-// low 8 bits are ever sent.
+// than a byte so that a cell can be compared as a whole value; only the low
+// 8 bits are ever sent.
 constexpr int FirmwareCellCount = 65000;
 constexpr qint32 FirmwareEmptyCell = 0xFF;
 using FirmwareImage = std::array<qint32, FirmwareCellCount>;

@@ -70,6 +70,7 @@ bool Modem::openPort(const QString &name)
         emit setTtyText(ClosedText);
         return false;
     }
+    connect(portHandle, &QSerialPort::errorOccurred, this, &Modem::onPortError);
     if (!configure(portHandle)) {
         // Half open: the caller's closePort releases it.
         lastError = QStringLiteral("%1: %2").arg(path, portHandle->errorString());
@@ -116,8 +117,26 @@ void Modem::releasePort()
     if (!portHandle)
         return;
     portHandle->close();
-    delete portHandle;
+    // Later: this may run inside one of the port's own signals.
+    portHandle->deleteLater();
     portHandle = nullptr;
+}
+
+void Modem::onPortError(QSerialPort::SerialPortError error)
+{
+    // A vanished device (adapter pulled, far end hung up) reports end of
+    // file on every turn of the event loop; holding on to it would spin.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+        QMetaObject::invokeMethod(this, &Modem::dropLostPort, Qt::QueuedConnection);
+}
+
+void Modem::dropLostPort()
+{
+    if (!portHandle || (portHandle->error() != QSerialPort::ResourceError
+                        && portHandle->error() != QSerialPort::ReadError))
+        return;
+    releasePort();
+    emit setTtyText(ClosedText);
 }
 
 int Modem::readData(char *buffer, int maxLength)

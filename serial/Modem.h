@@ -1,10 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QSerialPort>
 #include <QSet>
 #include <QString>
-
-class QSerialPort;
 
 // The one serial port of the program: opens a port by its COM name with a
 // fixed line set-up (8N1, DTR and RTS raised, no flow control), moves raw
@@ -43,6 +42,8 @@ private:
     bool writeAll(const char *data, qint64 length);
     void reportOpenFailure(const QString &path, const QString &reason);
     void releasePort();
+    void onPortError(QSerialPort::SerialPortError error);
+    void dropLostPort();
 
     QSerialPort *portHandle = nullptr;
     int baudRate = DefaultBaudRate;

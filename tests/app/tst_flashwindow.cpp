@@ -11,6 +11,8 @@
 
 #include <memory>
 
+#include <sys/resource.h>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -40,6 +42,23 @@ std::unique_ptr<VELDfwloader> windowWithInstrument(const SimInstrument &sim)
     return window;
 }
 
+QLabel *closeRefusedNote(QStatusBar *bar)
+{
+    for (QLabel *label : bar->findChildren<QLabel *>())
+        if (label->text() == QStringLiteral("Beenden erst nach dem Flash schreiben!"))
+            return label;
+    return nullptr;
+}
+
+// CPU time of this process, user and system.
+std::chrono::milliseconds cpuTime()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &t) { return t.tv_sec * 1000 + t.tv_usec / 1000; };
+    return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
+}
+
 } // namespace
 
 class FlashWindowTest : public QObject
@@ -51,6 +70,7 @@ private slots:
     void loadOutcomes();
     void wholeRoad();
     void silentInstrumentEndsWriteInRed();
+    void hangUpEndsWriteAndLeavesWindowIdle();
     void writeWithoutInstrumentIsRefused();
 };
 
@@ -125,7 +145,11 @@ void FlashWindowTest::wholeRoad()
     QTRY_VERIFY(ui.label_2->text().startsWith(QStringLiteral("Block: ")));
     QVERIFY(!window->close());
     QVERIFY(window->isVisible());
-    QVERIFY(ui.statusBar->currentMessage().contains(QStringLiteral("warten")));
+    QLabel *note = closeRefusedNote(ui.statusBar);
+    QVERIFY(note && note->isVisible());
+    const QString blockAtRefusal = ui.label_2->text();
+    QTRY_VERIFY(ui.label_2->text() != blockAtRefusal);
+    QVERIFY(note->isVisible());
 
     QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"), WriteTimeoutMs);
     QCOMPARE(statusTexts.first(), QStringLiteral("Flash schreiben starten, bitte warten!"));
@@ -135,6 +159,7 @@ void FlashWindowTest::wholeRoad()
     QCOMPARE(ui.label_3->text(), QStringLiteral("FW: neu, Exit Programm"));
     QVERIFY(ui.pushButton->isEnabled());
     QVERIFY(ui.pushButton_2->isEnabled());
+    QVERIFY(!note->isVisible());
 
     QVERIFY(sim.waitForWrites(1, 5s));
     QCOMPARE(sim.violations(), QStringList());
@@ -163,6 +188,31 @@ void FlashWindowTest::silentInstrumentEndsWriteInRed()
     QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));
     QVERIFY(ui.pushButton->isEnabled());
     QVERIFY(ui.pushButton_2->isEnabled());
+}
+
+void FlashWindowTest::hangUpEndsWriteAndLeavesWindowIdle()
+{
+    SimInstrument sim({"--erase-ms", "0", "--hangup-at", "3"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
+    loadThroughDialog(*window, HexData + "small.hex");
+
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    const QString message = QStringLiteral("Verbindung zur HW unterbrochen, Abbruch bei Block 3 / 4");
+    QTRY_COMPARE_WITH_TIMEOUT(ui.label_2->text(), message, WriteTimeoutMs);
+    QCOMPARE(textColour(ui.label_2), QColor(Qt::red));
+    QVERIFY(ui.pushButton_2->isEnabled());
+
+    // The vanished line must not keep the event loop busy.
+    const auto before = cpuTime();
+    QTest::qWait(1000);
+    QVERIFY2(cpuTime() - before < 300ms, qPrintable(QString::number((cpuTime() - before).count())));
+    // A new attempt says plainly that there is no line.
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    QCOMPARE(ui.label_2->text(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
 }
 
 void FlashWindowTest::writeWithoutInstrumentIsRefused()

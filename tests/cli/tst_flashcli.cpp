@@ -356,7 +356,7 @@ void FlashCliTest::failedWrite_data()
 
     QTest::newRow("goes silent") << QStringList {"--silent-at", "2"}
                                  << "Keine Antwort von der HW, Abbruch bei Block 2 / 4";
-    QTest::newRow("hangs up") << QStringList {"--hangup-at", "3"} << "Verbindung zur HW gestoert";
+    QTest::newRow("hangs up") << QStringList {"--hangup-at", "3"} << "Verbindung zur HW unterbrochen";
 }
 
 void FlashCliTest::failedWrite()

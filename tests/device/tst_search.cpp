@@ -74,6 +74,7 @@ private slots:
     void portHeldByOtherProcessIsSkipped();
     void wrapsFromLastPortToFirst();
     void stepsKeepTheirIntervals();
+    void nothingBeforeTheEventLoop();
     void endlessSearchDoesNotLeak();
 };
 
@@ -200,10 +201,6 @@ void SearchTest::stepsKeepTheirIntervals()
     auto window = std::make_unique<VELDfwloader>();
     WindowProbe probe(*window);
     StatusTimeline timeline(probe.ui().statusBar);
-    // Nothing happens before the event loop runs, however long that takes.
-    QThread::msleep(300);
-    QVERIFY(timeline.texts().isEmpty());
-
     QTRY_VERIFY_WITH_TIMEOUT(!timeline.texts().isEmpty()
                                      && timeline.texts().last().startsWith(QStringLiteral("HW gefunden")),
                              FoundTimeoutMs);
@@ -214,6 +211,18 @@ void SearchTest::stepsKeepTheirIntervals()
     QVERIFY2(first >= 200, qPrintable(QString::number(first)));
     QVERIFY2(second - first >= 100 - 1, qPrintable(QString::number(second - first)));
     QVERIFY2(found - second >= 300 - 1, qPrintable(QString::number(found - second)));
+}
+
+void SearchTest::nothingBeforeTheEventLoop()
+{
+    usePorts({});
+    VELDfwloader window;
+    WindowProbe probe(window);
+    StatusTimeline timeline(probe.ui().statusBar);
+    QThread::msleep(300);
+    QVERIFY(timeline.texts().isEmpty());
+    QTRY_VERIFY(!timeline.texts().isEmpty());
+    QCOMPARE(timeline.texts().first(), QStringLiteral("Suche HW :COM1"));
 }
 
 void SearchTest::endlessSearchDoesNotLeak()

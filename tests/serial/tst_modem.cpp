@@ -67,12 +67,12 @@ void ModemTest::readReturnsWhatHasArrived()
     QCOMPARE(modem.readData(buffer, 8), 0);
 
     QVERIFY(peer.send("abc"));
-    QTest::qWait(50);
+    QVERIFY(peer.waitUntilQueued(3, 1s));
     QCOMPARE(modem.readData(buffer, 8), 3);
     QCOMPARE(QByteArray(buffer, 3), QByteArray("abc"));
 
     QVERIFY(peer.send("0123456789AB"));
-    QTest::qWait(50);
+    QVERIFY(peer.waitUntilQueued(12, 1s));
     QCOMPARE(modem.readData(buffer, 8), 8);
     QCOMPARE(QByteArray(buffer, 8), QByteArray("01234567"));
     QCOMPARE(modem.readData(buffer, 8), 4);

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,6 +43,18 @@ void PtyPeer::closeAll()
 bool PtyPeer::send(const QByteArray &bytes)
 {
     return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
+}
+
+bool PtyPeer::waitUntilQueued(int count, std::chrono::milliseconds timeout)
+{
+    QDeadlineTimer deadline(timeout);
+    int queued = 0;
+    while (::ioctl(keepAlive, FIONREAD, &queued) == 0 && queued < count) {
+        if (deadline.hasExpired())
+            return false;
+        ::usleep(1000);
+    }
+    return queued >= count;
 }
 
 QByteArray PtyPeer::receive(int count, std::chrono::milliseconds timeout)

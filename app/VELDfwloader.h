@@ -2,6 +2,7 @@
 
 #include "ui_VELDfwloader.h"
 
+#include "device/SearchStep.h"
 #include "image/FirmwareImage.h"
 
 #include <QMainWindow>
@@ -36,11 +37,7 @@ private:
 
     void drainInput();
     void colourLabel(QLabel *target, Qt::GlobalColor colour);
-    // device search steps
-    void tryNextPort();
-    void readVersionReply();
-    void giveUpOnPort();
-    void advancePortIndex();
+    void showSearchStep(SearchStep::Outcome outcome);
     // flash write
     void showBlockProgress(int replies, int blocks);
     void finishFlashWrite(bool written);

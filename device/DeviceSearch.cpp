@@ -1,83 +1,69 @@
 #include "device/DeviceSearch.h"
 
-#include "device/SearchTiming.h"
-#include "device/VersionReply.h"
 #include "serial/Modem.h"
-
-#include <QByteArray>
 
 DeviceSearch::DeviceSearch(Modem &modem, const QStringList &portNames, QObject *parent)
     : QObject(parent), modem(modem), names(portNames)
 {
     timer.setSingleShot(true);
+    timer.setTimerType(Qt::PreciseTimer);
     connect(&timer, &QTimer::timeout, this, &DeviceSearch::step);
 }
 
 void DeviceSearch::start()
 {
-    index = 0;
+    portIndex = 0;
+    portOpen = false;
     awaitingReply = false;
+    portsTried = 0;
     deadline.setRemainingTime(TimeLimit);
-    next(std::chrono::milliseconds::zero());
+    timer.start(0);
 }
 
-void DeviceSearch::next(std::chrono::milliseconds interval)
+bool DeviceSearch::passDone() const
 {
-    timer.start(interval);
+    return portsTried >= names.size() || deadline.hasExpired();
 }
 
 void DeviceSearch::step()
 {
-    if (awaitingReply)
-        readReply();
-    else
-        tryNextPort();
+    if (!awaitingReply) {
+        if (passDone()) {
+            emit notFound();
+            return;
+        }
+        emit trying(names.at(portIndex));
+    }
+    const SearchState state {names, portIndex, current, portOpen, awaitingReply,
+                             replyTag, firmwareVersion, replyBuffer};
+    const auto outcome = SearchStep(modem, state, [this] { modem.readData(replyBuffer, DrainBytes); }).run();
+    report(outcome);
+    if (const auto interval = SearchStep::nextInterval(outcome))
+        timer.start(*interval);
 }
 
-void DeviceSearch::tryNextPort()
+void DeviceSearch::report(SearchStep::Outcome outcome)
 {
-    if (index >= names.size() || deadline.hasExpired()) {
-        emit notFound();
-        return;
+    using Outcome = SearchStep::Outcome;
+    switch (outcome) {
+    case Outcome::QuerySent:
+        emit queried(current);
+        break;
+    case Outcome::PortUnavailable:
+        ++portsTried;
+        emit portUnavailable(current, modem.errorString());
+        break;
+    case Outcome::NoReply:
+        ++portsTried;
+        break;
+    case Outcome::ReplyRefused:
+        ++portsTried;
+        emit replyRefused(current, replyTag, firmwareVersion);
+        break;
+    case Outcome::Found:
+        emit found(current, firmwareVersion);
+        break;
+    case Outcome::Nothing:
+        break;
     }
-    current = names.at(index);
-    emit trying(current);
-    if (!modem.openPort(current)) {
-        const QString reason = modem.errorString();
-        modem.closePort(); // releases a half-opened port
-        ++index;
-        emit portUnavailable(current, reason);
-        next(SearchTiming::AfterUnavailablePort);
-        return;
-    }
-    QByteArray stale(DrainBytes, Qt::Uninitialized);
-    modem.readData(stale.data(), DrainBytes);
-    modem.writeString(VersionReply::Query);
-    awaitingReply = true;
-    emit queried(current);
-    next(SearchTiming::ReplyWait);
-}
-
-void DeviceSearch::readReply()
-{
-    awaitingReply = false;
-    char bytes[VersionReply::Size];
-    if (modem.readData(bytes, VersionReply::Size) != VersionReply::Size) {
-        giveUpOnPort();
-        return;
-    }
-    const VersionReply reply = VersionReply::fromBytes(bytes);
-    if (!reply.isAccepted()) {
-        emit replyRefused(current, reply.tag, reply.version);
-        giveUpOnPort();
-        return;
-    }
-    emit found(current, reply.version);
-}
-
-void DeviceSearch::giveUpOnPort()
-{
-    modem.closePort();
-    ++index;
-    next(SearchTiming::AfterRefusedReply);
 }

@@ -5,11 +5,13 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "device/SearchStep.h"
+
 #include <chrono>
 
 class Modem;
 
-// The device search of the window, but with an end: the names are tried once
+// The window's search steps, but with an end: the names are tried once
 // each, in order, one short step per timer tick. On a port that opens the
 // version query goes out and the reply is read a tick later; the first
 // accepted reply leaves its port open in the Modem.
@@ -39,16 +41,19 @@ signals:
 
 private:
     void step();
-    void tryNextPort();
-    void readReply();
-    void giveUpOnPort();
-    void next(std::chrono::milliseconds interval);
+    void report(SearchStep::Outcome outcome);
+    bool passDone() const;
 
     Modem &modem;
     QStringList names;
+    qint32 portIndex = 0;
     QString current;
-    int index = 0;
+    bool portOpen = false;
     bool awaitingReply = false;
+    QString replyTag;
+    qint32 firmwareVersion = 0;
+    char replyBuffer[DrainBytes];
+    int portsTried = 0;
     QTimer timer;
     QDeadlineTimer deadline;
 };

@@ -1,0 +1,80 @@
+#include "device/SearchStep.h"
+
+#include "device/SearchTiming.h"
+#include "device/VersionReply.h"
+#include "serial/Modem.h"
+
+SearchStep::SearchStep(Modem &modem, const SearchState &state, std::function<void()> drainInput)
+    : modem(modem), state(state), drainInput(std::move(drainInput))
+{
+}
+
+SearchStep::Outcome SearchStep::run()
+{
+    if (state.awaitingReply)
+        return readReply();
+    if (!state.portOpen)
+        return tryNextPort();
+    return Outcome::Nothing; // found before: the port stays as it is
+}
+
+std::optional<std::chrono::milliseconds> SearchStep::nextInterval(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::QuerySent:
+        return SearchTiming::ReplyWait;
+    case Outcome::PortUnavailable:
+        return SearchTiming::AfterUnavailablePort;
+    case Outcome::NoReply:
+    case Outcome::ReplyRefused:
+        return SearchTiming::AfterRefusedReply;
+    case Outcome::Nothing:
+    case Outcome::Found:
+        break;
+    }
+    return std::nullopt;
+}
+
+SearchStep::Outcome SearchStep::tryNextPort()
+{
+    state.portName = state.portList.at(state.portIndex);
+    state.portOpen = modem.openPort(state.portName);
+    if (state.portOpen) {
+        drainInput();
+        modem.writeString(VersionReply::Query);
+        state.awaitingReply = true;
+        return Outcome::QuerySent;
+    }
+    advancePortIndex();
+    state.awaitingReply = false;
+    modem.closePort(); // releases a half-opened port
+    return Outcome::PortUnavailable;
+}
+
+SearchStep::Outcome SearchStep::readReply()
+{
+    state.awaitingReply = false;
+    if (modem.readData(state.replyBuffer, VersionReply::Size) != VersionReply::Size)
+        return giveUpOnPort(Outcome::NoReply);
+    const VersionReply reply = VersionReply::fromBytes(state.replyBuffer);
+    state.replyTag = reply.tag;
+    state.firmwareVersion = reply.version;
+    if (!reply.isAccepted())
+        return giveUpOnPort(Outcome::ReplyRefused);
+    return Outcome::Found;
+}
+
+SearchStep::Outcome SearchStep::giveUpOnPort(Outcome why)
+{
+    advancePortIndex();
+    modem.closePort();
+    state.portOpen = false;
+    return why;
+}
+
+void SearchStep::advancePortIndex()
+{
+    ++state.portIndex;
+    if (state.portIndex >= state.portList.size())
+        state.portIndex = 0;
+}

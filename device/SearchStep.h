@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+
+class Modem;
+
+// The state of a device search. The members are the caller's own (the
+// window keeps them as its members), so that every front end takes the
+// same steps on its own state.
+struct SearchState
+{
+    const QStringList &portList;
+    qint32 &portIndex;
+    QString &portName;
+    bool &portOpen;
+    bool &awaitingReply;
+    QString &replyTag;
+    qint32 &firmwareVersion;
+    char *replyBuffer; // at least VersionReply::Size bytes
+};
+
+// One short step of the search, as its state calls for: try the next port
+// (open it and send the version query), or read and judge the reply to the
+// query sent one tick before. The accepted port stays open.
+class SearchStep
+{
+public:
+    enum class Outcome { Nothing, QuerySent, PortUnavailable, NoReply, ReplyRefused, Found };
+
+    SearchStep(Modem &modem, const SearchState &state, std::function<void()> drainInput);
+
+    Outcome run();
+    // When the next step is due; none once the instrument is found.
+    static std::optional<std::chrono::milliseconds> nextInterval(Outcome outcome);
+
+private:
+    Outcome tryNextPort();
+    Outcome readReply();
+    Outcome giveUpOnPort(Outcome why);
+    void advancePortIndex();
+
+    Modem &modem;
+    SearchState state;
+    std::function<void()> drainInput;
+};

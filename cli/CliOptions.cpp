@@ -1,5 +1,6 @@
 #include "cli/CliOptions.h"
 
+#include "device/FlashWriter.h"
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 
@@ -27,7 +28,14 @@ const char Help[] =
     "  3  keine HW gefunden\n"
     "  4  Flash schreiben fehlgeschlagen\n"
     "\n"
+    "Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
+    "bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).\n"
+    "\n"
     "ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.";
+
+// The help text names the limits in words.
+static_assert(FlashWriter::FirstReplyTimeout == std::chrono::seconds(15));
+static_assert(FlashWriter::BlockReplyTimeout == std::chrono::seconds(3));
 
 } // namespace
 

@@ -4,7 +4,18 @@
 #include "cli/ExitCode.h"
 #include "serial/PortNames.h"
 
+#include <QDeadlineTimer>
 #include <QSerialPort>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
+
+namespace {
+// The end marker and the last block leave a 9600-baud line in 70 ms.
+constexpr std::chrono::milliseconds SendDrainTimeout{2000};
+} // namespace
 
 FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject *parent)
     : QObject(parent),
@@ -112,8 +123,16 @@ void FlashCommand::waitUntilSent()
     // The last block and the end marker may still sit in the driver. The
     // close puts the port's earlier settings back at once, another baud
     // rate perhaps, which would garble them; and "written" must mean sent.
-    if (QSerialPort *port = modem.device())
-        port->flush();
+    QSerialPort *port = modem.device();
+    if (!port)
+        return;
+    port->flush();
+#ifdef Q_OS_UNIX
+    QDeadlineTimer deadline(SendDrainTimeout);
+    int unsent = 0;
+    while (::ioctl(int(port->handle()), TIOCOUTQ, &unsent) == 0 && unsent > 0 && !deadline.hasExpired())
+        QThread::msleep(1);
+#endif
 }
 
 void FlashCommand::finish(int exitCode)

@@ -96,6 +96,9 @@ bool KeyValueFile::writeFile() const
 
     QTextStream out(&file);
     out.setEncoding(QStringConverter::System);
+    // load() takes a leading U+FEFF for a byte-order mark and drops it; a
+    // first line that begins with one keeps it behind a real mark.
+    out.setGenerateByteOrderMark(!lines.isEmpty() && lines.first().startsWith(QChar(0xFEFF)));
     const bool asStored = localEncodingIsUtf8();
     for (const QString &line : lines)
         out << (asStored ? line : eightBitForm(line)) << '\n';

@@ -39,7 +39,9 @@ public:
     bool load(const QString &name);
 
     // Writes the sorted lines when anything changed since the last save;
-    // the old file is replaced only once the new one is complete. Returns
+    // the old file is replaced only once the new one is complete. A first
+    // line that begins with U+FEFF gets a byte-order mark in front, since
+    // load() drops one at the start of the file. Returns
     // false when the changes could not be written; they are then kept and
     // a later save (e.g. after load() named another file) tries again.
     bool save();

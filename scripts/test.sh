@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds ZirbelWerk with its tests and runs every test.
+# Builds ZirbelWerk with its tests and runs every test; then builds it again
+# with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
+# once more, where any finding fails the run.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/deps.sh"
@@ -9,4 +11,13 @@ build="$root/build-tests"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
+ctest --output-on-failure -j2
+
+asan="$root/build-asan"
+cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DZW_SANITIZE=ON >/dev/null
+cmake --build "$asan" -j"$(nproc)"
+cd "$asan"
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 ctest --output-on-failure -j2

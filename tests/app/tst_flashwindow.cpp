@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -180,9 +181,14 @@ void FlashWindowTest::silentInstrumentEndsWriteInRed()
     QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
     loadThroughDialog(*window, HexData + "small.hex");
 
+    int ticks = 0;
+    QTimer heartbeat;
+    connect(&heartbeat, &QTimer::timeout, this, [&] { ++ticks; });
+    heartbeat.start(100);
     QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
     const QString message = QStringLiteral("Keine Antwort von der HW, Abbruch bei Block 2 / 4");
     QTRY_COMPARE_WITH_TIMEOUT(ui.label_2->text(), message, WriteTimeoutMs);
+    QVERIFY(ticks >= 20); // the window kept running through the 3 s wait
     QCOMPARE(textColour(ui.label_2), QColor(Qt::red));
     QCOMPARE(ui.statusBar->currentMessage(), message);
     QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));

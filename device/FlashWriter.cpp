@@ -108,7 +108,8 @@ void FlashWriter::detach()
         disconnect(connection);
     connections.clear();
     deadline.stop();
-    state = State::Idle;
+    // Still running until finished() is out, so no second write slips in.
+    state = State::Ending;
 }
 
 void FlashWriter::takeReplies()
@@ -169,7 +170,7 @@ void FlashWriter::onTimeout()
 
 void FlashWriter::onLineError()
 {
-    if (isRunning())
+    if (state == State::AwaitingReply || state == State::Sending)
         fail(Failure::LineError, atBlock(tr("Verbindung zur HW unterbrochen")));
 }
 
@@ -197,5 +198,8 @@ void FlashWriter::announce(bool written)
 {
     // Queued: a listener may close the port, which must not happen inside
     // one of the port's own signals.
-    QMetaObject::invokeMethod(this, [this, written] { emit finished(written); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, written] {
+        state = State::Idle;
+        emit finished(written);
+    }, Qt::QueuedConnection);
 }

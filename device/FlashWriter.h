@@ -56,7 +56,7 @@ signals:
     void finished(bool written);
 
 private:
-    enum class State { Idle, AwaitingReply, Sending };
+    enum class State { Idle, AwaitingReply, Sending, Ending };
 
     bool refuse(Failure failure, const QString &text);
     void attach(QIODevice *device);

@@ -4,6 +4,7 @@
 #include "device/FlashWriter.h"
 #include "device/SearchTiming.h"
 #include "serial/Modem.h"
+#include "serial/PortNames.h"
 
 #include <QLabel>
 #include <QPalette>
@@ -31,8 +32,7 @@ VELDfwloader::VELDfwloader()
     debugTrace = false;
     portOpen = false;
     awaitingReply = false;
-    for (int i = 1; i <= PortCount; ++i)
-        portList << QString::asprintf("COM%i", i);
+    portList = PortNames::comNames();
     portIndex = 0;
     image.fill(FirmwareEmptyCell);
     ui.pushButton->setEnabled(false);

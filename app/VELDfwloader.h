@@ -32,7 +32,6 @@ private slots:
     void on_pushButton_3_clicked();
 
 private:
-    static constexpr int PortCount = 50;
     static constexpr int ReplyBufferSize = 8004;
 
     void drainInput();

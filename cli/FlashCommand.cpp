@@ -22,21 +22,13 @@ FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject 
       options(options),
       console(console),
       firmware(console),
-      search(modem, options.port.isEmpty() ? searchedPortNames() : QStringList {options.port}),
+      search(modem, options.port.isEmpty() ? PortNames::comNames() : QStringList {options.port}),
       progress(console)
 {
     connectSearch();
     connect(&writer, &FlashWriter::replyReceived, this,
             [this](int replies, int) { progress.update(replies, writer.blocksSent()); });
     connect(&writer, &FlashWriter::finished, this, &FlashCommand::onWriteFinished);
-}
-
-QStringList FlashCommand::searchedPortNames()
-{
-    QStringList names;
-    for (int i = 1; i <= PortCount; ++i)
-        names << QString::asprintf("COM%i", i);
-    return names;
 }
 
 void FlashCommand::connectSearch()
@@ -91,7 +83,7 @@ void FlashCommand::onFound(const QString &name, int firmwareVersion)
 void FlashCommand::onNotFound()
 {
     const QString where = options.port.isEmpty()
-            ? QStringLiteral("COM1 bis COM%1 (siehe --list)").arg(PortCount)
+            ? QStringLiteral("COM1 bis COM%1 (siehe --list)").arg(PortNames::ComCount)
             : withDevicePath(options.port);
     console.error(QStringLiteral("Keine HW gefunden an %1").arg(where));
     finish(ExitCode::NoInstrument);

@@ -18,14 +18,10 @@ class FlashCommand : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int PortCount = 50;
-
     FlashCommand(const CliOptions &options, Console &console, QObject *parent = nullptr);
 
     // Returns at once; the outcome comes through the event loop.
     void start();
-
-    static QStringList searchedPortNames();
 
 signals:
     void finished(int exitCode);

@@ -2,13 +2,12 @@
 
 #include "cli/Console.h"
 #include "cli/ExitCode.h"
-#include "cli/FlashCommand.h"
 #include "serial/PortNames.h"
 
 int PortListing::print(Console &console)
 {
     const bool fromEnvironment = qEnvironmentVariableIsSet(PortNames::EnvironmentVariable);
-    const QStringList names = FlashCommand::searchedPortNames();
+    const QStringList names = PortNames::comNames();
     int listed = 0;
     for (const QString &name : names) {
         const QString path = PortNames::devicePath(name);

@@ -49,6 +49,14 @@ QStringList enumeratedPaths()
 
 } // namespace
 
+QStringList PortNames::comNames(int count)
+{
+    QStringList names;
+    for (int i = 1; i <= count; ++i)
+        names << QString::asprintf("COM%i", i);
+    return names;
+}
+
 QString PortNames::devicePath(const QString &comName)
 {
     if (comName.startsWith(QLatin1Char('/')))

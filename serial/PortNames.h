@@ -12,6 +12,11 @@ class PortNames
 {
 public:
     static constexpr const char *EnvironmentVariable = "ZIRBELWERK_PORTS";
+    // How many COM names the search tries.
+    static constexpr int ComCount = 50;
+
+    // COM1 ... COMn, in the order the search tries them.
+    static QStringList comNames(int count = ComCount);
 
     // A name that is already a device path (starts with '/') stays as it is.
     static QString devicePath(const QString &comName);

@@ -8,13 +8,13 @@ source "$root/scripts/deps.sh"
 zw_install "${ZW_BUILD_PACKAGES[@]}" srecord
 
 build="$root/build-tests"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DZW_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ctest --output-on-failure -j2
 
 asan="$root/build-asan"
-cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DZW_SANITIZE=ON >/dev/null
+cmake -S "$root" -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DZW_SANITIZE=ON -DZW_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$asan" -j"$(nproc)"
 cd "$asan"
 export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_return=1"

@@ -1,5 +1,6 @@
 #include "serial/Modem.h"
 
+#include "serial/HangUpWatch.h"
 #include "serial/PortNames.h"
 
 #include <QDebug>
@@ -71,6 +72,8 @@ bool Modem::openPort(const QString &name)
         return false;
     }
     connect(portHandle, &QSerialPort::errorOccurred, this, &Modem::onPortError);
+    connect(new HangUpWatch(portHandle), &HangUpWatch::lineLost, this, &Modem::dropLostPort,
+            Qt::QueuedConnection);
     if (!configure(portHandle)) {
         // Half open: the caller's closePort releases it.
         lastError = QStringLiteral("%1: %2").arg(path, portHandle->errorString());
@@ -132,8 +135,11 @@ void Modem::onPortError(QSerialPort::SerialPortError error)
 
 void Modem::dropLostPort()
 {
-    if (!portHandle || (portHandle->error() != QSerialPort::ResourceError
-                        && portHandle->error() != QSerialPort::ReadError))
+    if (!portHandle)
+        return;
+    const auto error = portHandle->error();
+    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
+        && !HangUpWatch::hungUp(portHandle))
         return;
     releasePort();
     emit setTtyText(ClosedText);

@@ -1,6 +1,7 @@
 #include "FileDialogAnswer.h"
 #include "SimInstrument.h"
 #include "WindowProbe.h"
+#include "serial/Modem.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -73,6 +74,7 @@ private slots:
     void faultyInstrumentEndsWriteInRed_data();
     void faultyInstrumentEndsWriteInRed();
     void writeWithoutInstrumentIsRefused();
+    void lineLostWhileIdleIsDropped();
 };
 
 void FlashWindowTest::initTestCase()
@@ -229,6 +231,21 @@ void FlashWindowTest::writeWithoutInstrumentIsRefused()
     QCOMPARE(probe.ui().label_2->text(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
     QCOMPARE(textColour(probe.ui().label_2), QColor(Qt::red));
     QVERIFY(probe.ui().pushButton_2->isEnabled());
+}
+
+void FlashWindowTest::lineLostWhileIdleIsDropped()
+{
+    SimInstrument sim;
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    QTRY_VERIFY_WITH_TIMEOUT(probe.ui().pushButton->isEnabled(), FoundTimeoutMs);
+    sim.stop();
+    QTRY_VERIFY(!probe.modem()->device());
+    QVERIFY(!probe.searchTimer()->isActive());
+    const auto before = cpuTime();
+    QTest::qWait(1000);
+    QVERIFY2(cpuTime() - before < 300ms, qPrintable(QString::number((cpuTime() - before).count())));
 }
 
 QTEST_MAIN(FlashWindowTest)

@@ -15,8 +15,8 @@ class QLabel;
 class QTimer;
 
 // The main window: owns the firmware image, the serial port object and the
-// state of the device search. The slot bodies live with their subsystem
-// (device/, image/); they stay thin and leave the work to the core classes.
+// state of the device search. The slots stay thin: the core classes do the
+// work and say what to show.
 class VELDfwloader : public QMainWindow
 {
     Q_OBJECT

@@ -6,6 +6,7 @@
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 
+#include <QDebug>
 #include <QLabel>
 #include <QPalette>
 #include <QSettings>
@@ -27,13 +28,10 @@ VELDfwloader::VELDfwloader()
     : QMainWindow(nullptr)
 {
     ui.setupUi(this);
-    modem = new Modem;
-    firmwareVersion = 0;
-    debugTrace = false;
-    portOpen = false;
-    awaitingReply = false;
+    modem = std::make_unique<Modem>();
+    connect(modem.get(), &Modem::portFailed, this, [](const QString &line) { qDebug().noquote() << line; });
+    connect(modem.get(), &Modem::lineLost, this, &VELDfwloader::showLineLost);
     portList = PortNames::comNames();
-    portIndex = 0;
     image.fill(FirmwareEmptyCell);
     ui.pushButton->setEnabled(false);
     ui.pushButton_2->setEnabled(false);
@@ -68,10 +66,8 @@ VELDfwloader::~VELDfwloader()
     QSettings settings(SettingsOrganization, SettingsApplication);
     settings.setValue(FontSizeKey, fontSize);
     settings.sync();
-    // The port would be released at process exit anyway; releasing it here
-    // keeps leak checkers quiet. A write still running ends first.
+    // A write still running ends before its port closes with the modem.
     delete flashWriter;
-    delete modem;
 }
 
 // Beside the progress texts, which replace each other, until the write ends.
@@ -92,8 +88,8 @@ void VELDfwloader::on_pushButton_3_clicked()
 void VELDfwloader::drainInput()
 {
     if (portOpen) {
-        char scratch[ReplyBufferSize];
-        modem->readData(scratch, ReplyBufferSize);
+        char scratch[sizeof replyBuffer];
+        modem->readData(scratch, sizeof scratch);
     }
     std::memset(replyBuffer, 0, sizeof replyBuffer);
 }

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class FlashWriter;
 class Modem;
 class QLabel;
@@ -32,11 +34,10 @@ private slots:
     void on_pushButton_3_clicked();
 
 private:
-    static constexpr int ReplyBufferSize = 8004;
-
     void drainInput();
     void colourLabel(QLabel *target, Qt::GlobalColor colour);
     void showSearchStep(SearchStep::Outcome outcome);
+    void showLineLost();
     // flash write
     void showBlockProgress(int replies, int blocks);
     void finishFlashWrite(bool written);
@@ -47,18 +48,18 @@ private:
     Ui::ZirbelWerk ui;
     FirmwareImage image;
     qint32 imageLength = 0;
-    Modem *modem;
+    std::unique_ptr<Modem> modem;
     QString portName;
-    bool portOpen;
-    QTimer *searchTimer;
+    bool portOpen = false;
+    QTimer *searchTimer = nullptr;
     QStringList portList;
-    qint32 portIndex;
-    bool awaitingReply;
+    qint32 portIndex = 0;
+    bool awaitingReply = false;
     QString replyTag;
-    qint32 firmwareVersion;
-    qint32 fontSize;
-    bool debugTrace;
-    char replyBuffer[ReplyBufferSize];
+    qint32 firmwareVersion = 0;
+    qint32 fontSize = 0;
+    bool debugTrace = false;
+    char replyBuffer[SearchState::ReplyBufferSize];
 
     FlashWriter *flashWriter = nullptr;
     QLabel *closeRefusedNote = nullptr;

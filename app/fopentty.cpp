@@ -1,5 +1,6 @@
 #include "app/VELDfwloader.h"
 
+#include "device/DialogueText.h"
 #include "device/SearchStep.h"
 #include "serial/Modem.h"
 
@@ -26,12 +27,20 @@ void VELDfwloader::showSearchStep(SearchStep::Outcome outcome)
 {
     using Outcome = SearchStep::Outcome;
     if (outcome == Outcome::QuerySent || outcome == Outcome::PortUnavailable)
-        ui.statusBar->showMessage(QStringLiteral("Suche HW :") + portName, 0);
+        ui.statusBar->showMessage(DialogueText::searching(portName), 0);
     if (outcome == Outcome::ReplyRefused || outcome == Outcome::Found)
         qDebug("Version: %03i", firmwareVersion);
     if (outcome != Outcome::Found)
         return;
-    ui.statusBar->showMessage(tr("HW gefunden an: ") + portName, 0);
-    ui.label_3->setText(QString::asprintf("FW: V%i.%02i", firmwareVersion / 100, firmwareVersion % 100));
+    ui.statusBar->showMessage(DialogueText::found(portName), 0);
+    ui.label_3->setText(DialogueText::firmwareVersion(firmwareVersion));
     ui.pushButton->setEnabled(true);
+}
+
+// The search does not start again: the found state stays, only its line is gone.
+void VELDfwloader::showLineLost()
+{
+    const bool found = portOpen && !awaitingReply;
+    if (found && !flashWriteRunning())
+        ui.statusBar->showMessage(DialogueText::lineLost(), 0);
 }

@@ -1,5 +1,6 @@
 #include "app/VELDfwloader.h"
 
+#include "device/DialogueText.h"
 #include "image/HexLoader.h"
 
 #include <QDebug>
@@ -21,7 +22,7 @@ void VELDfwloader::on_pushButton_clicked()
     HexLoader loader(image, imageLength);
     if (!loader.loadFile(QDir::home().filePath(fileName))) {
         qDebug().noquote() << QStringLiteral("HEX file %1 refused: %2").arg(fileName, loader.errorString());
-        ui.label->setText(QStringLiteral("HEX-Datei nicht geeignet!!"));
+        ui.label->setText(DialogueText::hexRefused());
         ui.label->setToolTip(loader.errorString());
         colourLabel(ui.label, Qt::red);
         ui.pushButton_2->setEnabled(false);
@@ -29,7 +30,7 @@ void VELDfwloader::on_pushButton_clicked()
     }
     image = loader.image();
     imageLength = loader.imageLength();
-    ui.label->setText(QString::asprintf("HEX-Datei OK!! Laenge: %li Byte", long(imageLength)));
+    ui.label->setText(DialogueText::hexAccepted(imageLength));
     ui.label->setToolTip(QString());
     colourLabel(ui.label, Qt::darkGreen);
     ui.pushButton_2->setEnabled(true);

@@ -1,6 +1,7 @@
 #include "cli/FirmwareCheck.h"
 
 #include "cli/Console.h"
+#include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
 #include <QSaveFile>
@@ -27,11 +28,11 @@ FirmwareCheck::~FirmwareCheck() = default;
 bool FirmwareCheck::load(const QString &path)
 {
     if (!loader->loadFile(path)) {
-        console.error(QStringLiteral("HEX-Datei nicht geeignet!!"));
+        console.error(DialogueText::hexRefused());
         console.error(loader->errorString());
         return false;
     }
-    console.line(QString::asprintf("HEX-Datei OK!! Laenge: %li Byte", long(imageLength())));
+    console.line(DialogueText::hexAccepted(imageLength()));
     console.line(QStringLiteral("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
     return true;
 }

@@ -2,20 +2,8 @@
 
 #include "cli/Console.h"
 #include "cli/ExitCode.h"
+#include "device/DialogueText.h"
 #include "serial/PortNames.h"
-
-#include <QDeadlineTimer>
-#include <QSerialPort>
-#include <QThread>
-
-#ifdef Q_OS_UNIX
-#include <sys/ioctl.h>
-#endif
-
-namespace {
-// The end marker and the last block leave a 9600-baud line in 70 ms.
-constexpr std::chrono::milliseconds SendDrainTimeout{2000};
-} // namespace
 
 FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject *parent)
     : QObject(parent),
@@ -26,8 +14,7 @@ FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject 
       progress(console)
 {
     connectSearch();
-    connect(&writer, &FlashWriter::replyReceived, this,
-            [this](int replies, int) { progress.update(replies, writer.blocksSent()); });
+    connect(&writer, &FlashWriter::blockReleased, this, [this](int released, int) { progress.update(released); });
     connect(&writer, &FlashWriter::finished, this, &FlashCommand::onWriteFinished);
 }
 
@@ -36,16 +23,22 @@ void FlashCommand::connectSearch()
     connect(&search, &DeviceSearch::trying, this, &FlashCommand::showTrying);
     connect(&search, &DeviceSearch::queried, this, [this](const QString &name) {
         if (!console.isTerminal())
-            console.line(QStringLiteral("Suche HW :") + withDevicePath(name));
+            console.line(DialogueText::searching(withDevicePath(name)));
     });
     connect(&search, &DeviceSearch::replyRefused, this, [this](const QString &name, const QString &tag, int version) {
         console.line(QStringLiteral("%1: Antwort nicht erkannt (Kennung \"%2\", Version: %3)")
                              .arg(name, tag, QString::asprintf("%03i", version)));
     });
-    // During a search over all names, missing ports are the rule, not news.
+    // During a search over all names, absent or unusable ports are the
+    // rule; only what the user can mend is news there.
+    connect(&modem, &Modem::portFailed, this, [this](const QString &line) {
+        if (!options.port.isEmpty() || modem.fault().isActionable())
+            console.error(line);
+    });
     if (!options.port.isEmpty())
-        connect(&search, &DeviceSearch::portUnavailable, this, [this](const QString &name, const QString &reason) {
-            console.error(QStringLiteral("Port %1 nicht geoeffnet: %2").arg(name, reason));
+        connect(&search, &DeviceSearch::portUnavailable, this, [this](const QString &, const QString &reason) {
+            if (modem.fault().kind() == PortFault::Kind::Missing || modem.fault().kind() == PortFault::Kind::NoSuchName)
+                console.error(reason);
         });
     connect(&search, &DeviceSearch::found, this, &FlashCommand::onFound);
     connect(&search, &DeviceSearch::notFound, this, &FlashCommand::onNotFound);
@@ -64,20 +57,19 @@ void FlashCommand::start()
 
 void FlashCommand::showTrying(const QString &name)
 {
-    console.status(QStringLiteral("Suche HW :") + name);
+    console.status(DialogueText::searching(name));
 }
 
 void FlashCommand::onFound(const QString &name, int firmwareVersion)
 {
-    console.line(QStringLiteral("HW gefunden an: ") + withDevicePath(name));
-    console.line(QString::asprintf("FW: V%i.%02i", firmwareVersion / 100, firmwareVersion % 100));
+    console.line(DialogueText::found(withDevicePath(name)));
+    console.line(DialogueText::firmwareVersion(firmwareVersion));
     progress.begin(firmware.blockTotal());
     if (!writer.start(modem.device(), firmware.image(), firmware.imageLength())) {
-        console.error(writer.errorString());
-        finish(ExitCode::WriteFailed);
+        onWriteFinished(false);
         return;
     }
-    console.line(QStringLiteral("Flash schreiben starten, bitte warten!"));
+    console.line(DialogueText::writeStarting());
 }
 
 void FlashCommand::onNotFound()
@@ -91,14 +83,16 @@ void FlashCommand::onNotFound()
 
 void FlashCommand::onWriteFinished(bool written)
 {
+    const FlashOutcome outcome = writer.outcome();
     if (!written) {
-        console.error(writer.errorString());
+        console.error(outcome.text());
+        if (!outcome.advice().isEmpty())
+            console.error(outcome.advice());
         finish(ExitCode::WriteFailed);
         return;
     }
-    progress.end(writer.replyCount());
-    waitUntilSent();
-    console.line(QStringLiteral("Flash neu beschrieben!"));
+    progress.end(writer.blocksSent());
+    console.line(outcome.text());
     finish(ExitCode::Success);
 }
 
@@ -108,23 +102,6 @@ QString FlashCommand::withDevicePath(const QString &name) const
     if (path.isEmpty() || path == name)
         return name;
     return QStringLiteral("%1 (%2)").arg(name, path);
-}
-
-void FlashCommand::waitUntilSent()
-{
-    // The last block and the end marker may still sit in the driver. The
-    // close puts the port's earlier settings back at once, another baud
-    // rate perhaps, which would garble them; and "written" must mean sent.
-    QSerialPort *port = modem.device();
-    if (!port)
-        return;
-    port->flush();
-#ifdef Q_OS_UNIX
-    QDeadlineTimer deadline(SendDrainTimeout);
-    int unsent = 0;
-    while (::ioctl(int(port->handle()), TIOCOUTQ, &unsent) == 0 && unsent > 0 && !deadline.hasExpired())
-        QThread::msleep(1);
-#endif
 }
 
 void FlashCommand::finish(int exitCode)

@@ -33,7 +33,6 @@ private:
     void onNotFound();
     void onWriteFinished(bool written);
     QString withDevicePath(const QString &name) const;
-    void waitUntilSent();
     void finish(int exitCode);
 
     CliOptions options;

@@ -1,6 +1,7 @@
 #include "cli/ProgressPrinter.h"
 
 #include "cli/Console.h"
+#include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
 ProgressPrinter::ProgressPrinter(Console &console)
@@ -16,7 +17,7 @@ void ProgressPrinter::begin(int blockTotal)
     sinceRedraw.invalidate();
 }
 
-void ProgressPrinter::update(int replyCount, int blocksSent)
+void ProgressPrinter::update(int blocksSent)
 {
     if (!sinceFirstReply.isValid())
         sinceFirstReply.start();
@@ -24,25 +25,25 @@ void ProgressPrinter::update(int replyCount, int blocksSent)
         if (sinceRedraw.isValid() && !sinceRedraw.hasExpired(RedrawInterval.count()))
             return;
         sinceRedraw.start();
-        console.status(blockText(replyCount) + QLatin1Char(' ') + bar(blocksSent) + rateText(blocksSent));
+        console.status(blockText(blocksSent) + QLatin1Char(' ') + bar(blocksSent) + rateText(blocksSent));
         return;
     }
     // The last tenth is reported by end().
-    const int step = int(qint64(replyCount) * PlainSteps / total);
+    const int step = int(qint64(blocksSent) * PlainSteps / total);
     if (step <= plainStep || step >= PlainSteps)
         return;
     plainStep = step;
-    console.line(blockText(replyCount) + rateText(blocksSent));
+    console.line(blockText(blocksSent) + rateText(blocksSent));
 }
 
-void ProgressPrinter::end(int replyCount)
+void ProgressPrinter::end(int blocksSent)
 {
-    console.line(blockText(replyCount));
+    console.line(blockText(blocksSent));
 }
 
-QString ProgressPrinter::blockText(int replyCount) const
+QString ProgressPrinter::blockText(int blocksSent) const
 {
-    return QString::asprintf("Block: %i / %i", replyCount, total);
+    return DialogueText::blockProgress(blocksSent, total);
 }
 
 QString ProgressPrinter::bar(int blocksSent) const

@@ -20,13 +20,12 @@ public:
     explicit ProgressPrinter(Console &console);
 
     void begin(int blockTotal);
-    // replyCount as the window counts it; blocksSent are the blocks the
-    // instrument has taken, which the speed is measured on.
-    void update(int replyCount, int blocksSent);
-    void end(int replyCount);
+    // The blocks the instrument has released so far.
+    void update(int blocksSent);
+    void end(int blocksSent);
 
 private:
-    QString blockText(int replyCount) const;
+    QString blockText(int blocksSent) const;
     QString bar(int blocksSent) const;
     QString rateText(int blocksSent) const;
 

@@ -23,9 +23,6 @@ public:
     // One pass over 50 ports that all open but never answer takes 25 s;
     // this only ends a pass that something else holds up.
     static constexpr std::chrono::seconds TimeLimit{30};
-    // Input that may be pending before the query, as the window drains it.
-    static constexpr int DrainBytes = 8004;
-
     DeviceSearch(Modem &modem, const QStringList &portNames, QObject *parent = nullptr);
 
     void start();
@@ -52,7 +49,7 @@ private:
     bool awaitingReply = false;
     QString replyTag;
     qint32 firmwareVersion = 0;
-    char replyBuffer[DrainBytes];
+    char replyBuffer[SearchState::ReplyBufferSize];
     int portsTried = 0;
     QTimer timer;
     QDeadlineTimer deadline;

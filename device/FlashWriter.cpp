@@ -1,5 +1,7 @@
 #include "device/FlashWriter.h"
 
+#include "serial/HangUpWatch.h"
+
 #include <QIODevice>
 #include <QSerialPort>
 
@@ -24,6 +26,7 @@ FlashWriter::FlashWriter(QObject *parent)
     // A coarse timer may fire early; a time-out is a promise to the instrument.
     deadline.setTimerType(Qt::PreciseTimer);
     connect(&deadline, &QTimer::timeout, this, &FlashWriter::onTimeout);
+    connect(&sendWait, &SendWait::finished, this, &FlashWriter::onSent);
 }
 
 void FlashWriter::setReplyTimeouts(std::chrono::milliseconds first, std::chrono::milliseconds perBlock)
@@ -46,10 +49,10 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
     totalForDisplay = blockTotalFor(imageLength);
     blockCount = imageLength < 0 ? 0 : totalForDisplay;
     if (!device || !device->isOpen())
-        return refuse(Failure::NotConnected, tr("Keine Verbindung zur HW, Flash nicht beschrieben"));
+        return refuse(Failure::NotConnected);
     // Never a cell from beyond the image, whatever the length says.
     if (qint64(blockCount) * BlockSize > FirmwareCellCount)
-        return refuse(Failure::ImageTooLarge, tr("HEX-Datei zu gross, Flash nicht beschrieben"));
+        return refuse(Failure::ImageTooLarge);
 
     data = lowBytes(image, blockCount * BlockSize);
     // Stale input goes before the start command: a quick instrument may
@@ -58,18 +61,16 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
         port->clear(QSerialPort::Input);
     device->readAll();
     if (device->write(StartCommand) != qint64(qstrlen(StartCommand)))
-        return refuse(Failure::LineError, tr("Schreibfehler an der HW, Flash nicht beschrieben"));
+        return refuse(Failure::WriteError);
     // Without blocks the end marker follows at once; a lost one is no success.
     if (blockCount == 0 && device->write(EndMarker, sizeof EndMarker) != qint64(sizeof EndMarker))
-        return refuse(Failure::LineError, tr("Schreibfehler an der HW, Flash nicht beschrieben"));
+        return refuse(Failure::WriteError);
 
-    lastFailure = Failure::None;
-    lastError.clear();
+    lastOutcome = {};
     attach(device);
     if (blockCount == 0) {
+        QMetaObject::invokeMethod(this, &FlashWriter::awaitSent, Qt::QueuedConnection);
         state = State::Sending;
-        deadline.start(SendTimeout);
-        QMetaObject::invokeMethod(this, &FlashWriter::checkSent, Qt::QueuedConnection);
         return true;
     }
     state = State::AwaitingReply;
@@ -77,24 +78,28 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
     return true;
 }
 
-bool FlashWriter::refuse(Failure failure, const QString &text)
+bool FlashWriter::refuse(Failure failure)
 {
-    lastFailure = failure;
-    lastError = text;
+    lastOutcome = failedAt(failure, false);
     return false;
+}
+
+void FlashWriter::interrupt()
+{
+    if (state == State::AwaitingReply || state == State::Sending)
+        fail(Failure::Interrupted);
 }
 
 void FlashWriter::attach(QIODevice *device)
 {
     line = device;
     connections << connect(device, &QIODevice::readyRead, this, &FlashWriter::takeReplies)
-                << connect(device, &QIODevice::bytesWritten, this, &FlashWriter::checkSent)
                 << connect(device, &QIODevice::aboutToClose, this,
                            [this] { onLineError(); });
     if (auto *port = qobject_cast<QSerialPort *>(device)) {
-        connections << connect(port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
-            // A zero-time poll elsewhere reports a time-out; that is no fault of the line.
-            if (error != QSerialPort::NoError && error != QSerialPort::TimeoutError)
+        // A line that takes no bytes for now is the send wait's matter.
+        connections << connect(port, &QSerialPort::errorOccurred, this, [this, port] {
+            if (HangUpWatch::isLost(port))
                 onLineError();
         });
     } else {
@@ -108,6 +113,7 @@ void FlashWriter::detach()
         disconnect(connection);
     connections.clear();
     deadline.stop();
+    sendWait.stop();
     // Still running until finished() is out, so no second write slips in.
     state = State::Ending;
 }
@@ -122,11 +128,11 @@ void FlashWriter::takeReplies()
 void FlashWriter::handleReply(char reply)
 {
     ++replies;
-    emit replyReceived(replies, totalForDisplay);
     // Anything else releases nothing, and does not extend the wait either,
     // so a chattering line still ends.
-    if (reply == BlockReady && state == State::AwaitingReply)
-        sendNextBlock();
+    if (reply != BlockReady || state != State::AwaitingReply)
+        return;
+    sendNextBlock();
 }
 
 void FlashWriter::sendNextBlock()
@@ -142,55 +148,68 @@ void FlashWriter::sendNextBlock()
         block.append(EndMarker, sizeof EndMarker);
     // One write per block: per-byte writes cost a USB round trip each.
     if (line->write(block) != block.size()) {
-        onLineError();
+        fail(Failure::WriteError);
         return;
     }
+    // Into the driver now, before anything else on this turn (a repaint).
+    if (auto *port = qobject_cast<QSerialPort *>(line.data()))
+        port->flush();
+    emit blockReleased(sent, totalForDisplay);
+    if (state != State::AwaitingReply)
+        return; // a listener stopped the write
     if (last) {
         state = State::Sending;
-        deadline.start(SendTimeout);
-        checkSent();
-    } else {
-        deadline.start(blockReplyTimeout);
+        awaitSent();
+        return;
     }
+    deadline.start(blockReplyTimeout);
 }
 
-void FlashWriter::checkSent()
+void FlashWriter::awaitSent()
 {
-    if (state == State::Sending && line && line->bytesToWrite() == 0)
+    if (state == State::Sending)
+        sendWait.start(line, sendTimeout);
+}
+
+void FlashWriter::onSent(bool allSent)
+{
+    if (state != State::Sending)
+        return;
+    if (allSent)
         succeed();
+    else
+        fail(line && line->isOpen() ? Failure::SendTimeout : Failure::LineError);
 }
 
 void FlashWriter::onTimeout()
 {
     if (state == State::AwaitingReply)
-        fail(Failure::NoReply, atBlock(tr("Keine Antwort von der HW")));
-    else if (state == State::Sending)
-        fail(Failure::LineError, atBlock(tr("HW nimmt keine Daten an")));
+        fail(Failure::NoReply);
 }
 
 void FlashWriter::onLineError()
 {
     if (state == State::AwaitingReply || state == State::Sending)
-        fail(Failure::LineError, atBlock(tr("Verbindung zur HW unterbrochen")));
+        fail(Failure::LineError);
 }
 
-QString FlashWriter::atBlock(const QString &what) const
+FlashOutcome FlashWriter::failedAt(Failure failure, bool begun) const
 {
     const int block = qMin(sent + 1, qMax(blockCount, 1));
-    return tr("%1, Abbruch bei Block %2 / %3").arg(what).arg(block).arg(totalForDisplay);
+    return FlashOutcome(failure, begun, block, totalForDisplay);
 }
 
-void FlashWriter::fail(Failure failure, const QString &text)
+void FlashWriter::fail(Failure failure)
 {
     detach();
-    lastFailure = failure;
-    lastError = text;
+    lastOutcome = failedAt(failure, true);
     announce(false);
 }
 
 void FlashWriter::succeed()
 {
     detach();
+    lastOutcome = FlashOutcome(Failure::None, true, sent, totalForDisplay);
     announce(true);
 }
 

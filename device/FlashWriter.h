@@ -1,6 +1,8 @@
 #pragma once
 
+#include "device/FlashOutcome.h"
 #include "image/FirmwareImage.h"
+#include "serial/SendWait.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -27,10 +29,10 @@ public:
     static constexpr std::chrono::milliseconds FirstReplyTimeout{15000};
     // Writing one block into flash takes milliseconds; this is generous.
     static constexpr std::chrono::milliseconds BlockReplyTimeout{3000};
-    static constexpr std::chrono::milliseconds SendTimeout{5000};
+    // Until the last block and the end marker have left the host.
+    static constexpr std::chrono::milliseconds SendTimeout = SendWait::Limit;
 
-    enum class Failure { None, NotConnected, ImageTooLarge, NoReply, LineError };
-    Q_ENUM(Failure)
+    using Failure = FlashOutcome::Failure;
 
     explicit FlashWriter(QObject *parent = nullptr);
 
@@ -40,37 +42,43 @@ public:
     bool isRunning() const { return state != State::Idle; }
     // For fakes that answer in microseconds; the defaults suit the instrument.
     void setReplyTimeouts(std::chrono::milliseconds first, std::chrono::milliseconds perBlock);
+    void setSendTimeout(std::chrono::milliseconds timeout) { sendTimeout = timeout; }
+    // Stops a running write at once, as a failure of its own.
+    void interrupt();
 
     int blockTotal() const { return totalForDisplay; }
     int replyCount() const { return replies; }
+    // The blocks the instrument has released, each with one 0x6B.
     int blocksSent() const { return sent; }
-    Failure failure() const { return lastFailure; }
-    // German, with the block the write stopped at.
-    QString errorString() const { return lastError; }
+    FlashOutcome outcome() const { return lastOutcome; }
+    Failure failure() const { return lastOutcome.failure(); }
+    // German, with the block the write stopped at; empty after success.
+    QString errorString() const { return lastOutcome.isWritten() ? QString() : lastOutcome.text(); }
 
     static int blockTotalFor(qint32 imageLength);
 
 signals:
-    // After every reply byte, whatever its value.
-    void replyReceived(int replyCount, int blockTotal);
+    // After every block the instrument released.
+    void blockReleased(int blocksReleased, int blockTotal);
     void finished(bool written);
 
 private:
     enum class State { Idle, AwaitingReply, Sending, Ending };
 
-    bool refuse(Failure failure, const QString &text);
+    bool refuse(Failure failure);
     void attach(QIODevice *device);
     void detach();
     void takeReplies();
     void handleReply(char reply);
     void sendNextBlock();
-    void checkSent();
+    void awaitSent();
+    void onSent(bool sent);
     void onTimeout();
     void onLineError();
-    void fail(Failure failure, const QString &text);
+    void fail(Failure failure);
     void succeed();
     void announce(bool written);
-    QString atBlock(const QString &what) const;
+    FlashOutcome failedAt(Failure failure, bool begun) const;
 
     QPointer<QIODevice> line;
     QByteArray data;
@@ -79,10 +87,11 @@ private:
     int replies = 0;
     int sent = 0;
     State state = State::Idle;
-    Failure lastFailure = Failure::None;
-    QString lastError;
+    FlashOutcome lastOutcome;
     std::chrono::milliseconds firstReplyTimeout = FirstReplyTimeout;
     std::chrono::milliseconds blockReplyTimeout = BlockReplyTimeout;
+    std::chrono::milliseconds sendTimeout = SendTimeout;
     QTimer deadline;
+    SendWait sendWait;
     QList<QMetaObject::Connection> connections;
 };

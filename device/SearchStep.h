@@ -14,6 +14,10 @@ class Modem;
 // same steps on its own state.
 struct SearchState
 {
+    // Room for all a port can hold before the query (its input queue is
+    // Modem::InputQueueBytes), so one read drains it; and for the reply.
+    static constexpr int ReplyBufferSize = 8004;
+
     const QStringList &portList;
     qint32 &portIndex;
     QString &portName;
@@ -21,7 +25,7 @@ struct SearchState
     bool &awaitingReply;
     QString &replyTag;
     qint32 &firmwareVersion;
-    char *replyBuffer; // at least VersionReply::Size bytes
+    char *replyBuffer; // ReplyBufferSize bytes
 };
 
 // One short step of the search, as its state calls for: try the next port

@@ -48,7 +48,7 @@ chroot "$system" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root L
     bash -euo pipefail -c '
         cd /src/zirbelwerk
         source scripts/deps.sh
-        zw_install "${ZW_BUILD_PACKAGES[@]}" srecord >/dev/null
+        zw_install "${ZW_BUILD_PACKAGES[@]}" srecord fonts-dejavu-core >/dev/null
         echo "Qt in Debian 13: $(dpkg-query -W -f="\${Version}" qt6-base-dev)"
         cmake -S . -B build -DCMAKE_BUILD_TYPE=Debug -DZW_WARNINGS_AS_ERRORS=ON >/dev/null
         cmake --build build -j"$(nproc)"

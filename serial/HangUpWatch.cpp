@@ -33,6 +33,17 @@ bool HangUpWatch::hungUp(const QSerialPort *port)
 #endif
 }
 
+bool HangUpWatch::isLost(const QSerialPort *port)
+{
+    if (!port)
+        return false;
+#ifdef Q_OS_UNIX
+    return hungUp(port) || port->error() == QSerialPort::ReadError;
+#else
+    return port->error() == QSerialPort::ResourceError || port->error() == QSerialPort::ReadError;
+#endif
+}
+
 bool HangUpWatch::eventFilter(QObject *watched, QEvent *event)
 {
     // The port still reads what arrived before the hang-up; the owner

@@ -17,6 +17,9 @@ public:
     explicit HangUpWatch(QSerialPort *port);
 
     static bool hungUp(const QSerialPort *port);
+    // Whether the port's device is gone for good. Not a line that merely
+    // takes no bytes for now: Qt reports that as a resource error too.
+    static bool isLost(const QSerialPort *port);
 
 signals:
     // Once per port.

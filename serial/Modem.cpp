@@ -3,8 +3,9 @@
 #include "serial/HangUpWatch.h"
 #include "serial/PortNames.h"
 
-#include <QDebug>
 #include <QSerialPort>
+
+#include <algorithm>
 
 #ifdef Q_OS_LINUX
 #include <linux/serial.h>
@@ -44,30 +45,32 @@ Modem::~Modem()
     releasePort();
 }
 
+bool Modem::isBaudRate(int rate)
+{
+    return std::find(BaudRates.begin(), BaudRates.end(), rate) != BaudRates.end();
+}
+
 void Modem::setBaudRate(int rate)
 {
-    if (rate == 9600 || rate == 57600 || rate == 115200)
+    if (isBaudRate(rate))
         baudRate = rate;
 }
 
 bool Modem::openPort(const QString &name)
 {
     releasePort();
-    lastError.clear();
+    lastFault = {};
     const QString path = PortNames::devicePath(name);
     if (path.isEmpty()) {
-        lastError = QStringLiteral("%1: no such port").arg(name);
+        lastFault = PortFault::unknownName(name);
         emit setTtyText(ClosedText);
         return false;
     }
     portHandle = new QSerialPort(path, this);
     portHandle->setReadBufferSize(InputQueueBytes);
     if (!portHandle->open(QIODevice::ReadWrite)) {
-        reportOpenFailure(path, portHandle->errorString());
-        const bool missing = portHandle->error() == QSerialPort::DeviceNotFoundError;
+        reportOpenFailure(name, path);
         releasePort();
-        if (missing)
-            lastError = QStringLiteral("%1: no such device").arg(path);
         emit setTtyText(ClosedText);
         return false;
     }
@@ -76,7 +79,7 @@ bool Modem::openPort(const QString &name)
             Qt::QueuedConnection);
     if (!configure(portHandle)) {
         // Half open: the caller's closePort releases it.
-        lastError = QStringLiteral("%1: %2").arg(path, portHandle->errorString());
+        reportOpenFailure(name, path);
         emit setTtyText(ClosedText);
         return false;
     }
@@ -99,13 +102,16 @@ bool Modem::configure(QSerialPort *port)
     return true;
 }
 
-void Modem::reportOpenFailure(const QString &path, const QString &reason)
+void Modem::reportOpenFailure(const QString &name, const QString &path)
 {
-    lastError = QStringLiteral("%1: %2").arg(path, reason);
-    if (portHandle->error() == QSerialPort::DeviceNotFoundError || reportedPaths.contains(path))
+    lastFault = PortFault::diagnose(name, path, portHandle->error(), portHandle->errorString());
+    if (lastFault.kind() == PortFault::Kind::Missing)
         return;
-    reportedPaths.insert(path);
-    qDebug().noquote() << QStringLiteral("Port %1 cannot be opened: %2").arg(path, reason);
+    const QString key = QStringLiteral("%1|%2").arg(path).arg(int(lastFault.kind()));
+    if (reportedFaults.contains(key))
+        return;
+    reportedFaults.insert(key);
+    emit portFailed(lastFault.text());
 }
 
 bool Modem::closePort()
@@ -135,14 +141,11 @@ void Modem::onPortError(QSerialPort::SerialPortError error)
 
 void Modem::dropLostPort()
 {
-    if (!portHandle)
-        return;
-    const auto error = portHandle->error();
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError
-        && !HangUpWatch::hungUp(portHandle))
+    if (!HangUpWatch::isLost(portHandle))
         return;
     releasePort();
     emit setTtyText(ClosedText);
+    emit lineLost();
 }
 
 int Modem::readData(char *buffer, int maxLength)

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "serial/PortFault.h"
+
 #include <QObject>
 #include <QSerialPort>
 #include <QSet>
 #include <QString>
+
+#include <array>
 
 // The one serial port of the program: opens a port by its COM name with a
 // fixed line set-up (8N1, DTR and RTS raised, no flow control), moves raw
@@ -14,6 +18,9 @@ class Modem : public QObject
 
 public:
     static constexpr int DefaultBaudRate = 57600;
+    // The rates the instrument knows; setBaudRate ignores any other.
+    static constexpr std::array<int, 3> BaudRates {9600, 57600, 115200};
+    static bool isBaudRate(int rate);
     static constexpr qint64 InputQueueBytes = 4096;
 
     Modem();
@@ -31,22 +38,30 @@ public:
     // The open port, or nullptr. For the flash write, which drives the
     // port asynchronously instead of through the blocking calls above.
     QSerialPort *device() const;
-    // Why the last openPort failed, with the device path; empty after success.
-    QString errorString() const { return lastError; }
+    // Why the last openPort failed, German, with the device path and what
+    // to do; empty after success.
+    QString errorString() const { return lastFault.text(); }
+    PortFault fault() const { return lastFault; }
 
 signals:
     void setTtyText(QString);
+    // The first time a port fails to open for a reason, other than being
+    // absent; the same fault on the same port again is no news.
+    void portFailed(const QString &line);
+    // The open port's device went away (hang-up, adapter pulled) and was
+    // dropped.
+    void lineLost();
 
 private:
     bool configure(QSerialPort *port);
     bool writeAll(const char *data, qint64 length);
-    void reportOpenFailure(const QString &path, const QString &reason);
+    void reportOpenFailure(const QString &name, const QString &path);
     void releasePort();
     void onPortError(QSerialPort::SerialPortError error);
     void dropLostPort();
 
     QSerialPort *portHandle = nullptr;
     int baudRate = DefaultBaudRate;
-    QString lastError;
-    QSet<QString> reportedPaths;
+    PortFault lastFault;
+    QSet<QString> reportedFaults;
 };

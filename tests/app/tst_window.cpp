@@ -1,5 +1,8 @@
 #include "WindowProbe.h"
 
+#include "device/DialogueText.h"
+#include "device/FlashOutcome.h"
+
 #include <QMenuBar>
 #include <QMetaMethod>
 #include <QSettings>
@@ -25,6 +28,7 @@ private slots:
     void exitAndTitleBarCloseStoreFontSize_data();
     void exitAndTitleBarCloseStoreFontSize();
     void formResourcesPresent();
+    void labelTextsFit();
 
 private:
     static QSettings settings() { return QSettings(QStringLiteral("ORV"), QStringLiteral("Kolibar")); }
@@ -167,6 +171,34 @@ void WindowTest::formResourcesPresent()
     QFile ico(QStringLiteral(":/images/fwloader.ico"));
     QVERIFY(ico.open(QIODevice::ReadOnly));
     QCOMPARE(ico.size(), 4286);
+}
+
+// Every text the window puts into its three labels, at the default font
+// size, with the largest numbers it can show.
+void WindowTest::labelTextsFit()
+{
+    VELDfwloader window;
+    WindowProbe probe(window);
+    auto &ui = probe.ui();
+    QStringList label2 {DialogueText::blockProgress(1008, 1008)};
+    for (int failure = int(FlashOutcome::Failure::NotConnected); failure <= int(FlashOutcome::Failure::Interrupted);
+         ++failure) {
+        for (bool begun : {false, true})
+            label2 << FlashOutcome(FlashOutcome::Failure(failure), begun, 1008, 1008).shortText();
+    }
+    const QList<QPair<QLabel *, QStringList>> texts {
+        {ui.label, {QStringLiteral("HEX-Datei Laden, Abbruch!"), DialogueText::hexAccepted(0xFBFF),
+                    DialogueText::hexRefused()}},
+        {ui.label_2, label2},
+        {ui.label_3, {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit()}},
+    };
+    for (const auto &[label, shown] : texts) {
+        const QFontMetrics metrics(label->font());
+        for (const QString &text : shown)
+            QVERIFY2(metrics.horizontalAdvance(text) <= label->width(),
+                     qPrintable(QStringLiteral("%1: \"%2\" is %3 px").arg(label->objectName(), text)
+                                        .arg(metrics.horizontalAdvance(text))));
+    }
 }
 
 QTEST_MAIN(WindowTest)

@@ -321,7 +321,7 @@ void FlashCliTest::noInstrument_data()
     QTest::newRow("version 099") << QStringList {"--reply-hex", "5A574B423039390D"} << "SIM"
                                  << "Keine HW gefunden an SIM" << "Version: 099";
     QTest::newRow("missing port") << QStringList {} << MissingPort << "Keine HW gefunden an " + MissingPort
-                                  << "Port " + MissingPort + " nicht geoeffnet";
+                                  << "Port " + MissingPort + " ist nicht vorhanden";
 }
 
 void FlashCliTest::noInstrument()

@@ -10,6 +10,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <termios.h>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -75,6 +77,7 @@ private slots:
     void slowEraseIsWaitedFor();
     void silentInstrumentEndsWrite();
     void hangUpEndsWrite();
+    void lastBytesThatCannotLeaveFailInTime();
     void refusesWhatCannotBeWritten();
 };
 
@@ -97,7 +100,7 @@ void FlashWriterTest::writesWholeImage()
     QFETCH(int, blockTotal);
     SimWrite write({"--erase-ms", "0"});
     QVERIFY(write.connect());
-    QSignalSpy replies(&write.writer, &FlashWriter::replyReceived);
+    QSignalSpy replies(&write.writer, &FlashWriter::blockReleased);
     QVERIFY(write.run(imageLength));
     QCOMPARE(write.writer.blockTotal(), blockTotal);
     QCOMPARE(write.writer.blocksSent(), blocks);
@@ -117,9 +120,13 @@ void FlashWriterTest::noiseBeforeAckIsCountedNotSent()
 {
     SimWrite write({"--erase-ms", "0", "--noise", "1", "--noise-block", "2"});
     QVERIFY(write.connect());
+    QSignalSpy released(&write.writer, &FlashWriter::blockReleased);
     QVERIFY(write.run(255));
     QCOMPARE(write.writer.replyCount(), 5);
     QCOMPARE(write.writer.blocksSent(), 4);
+    // Progress counts released blocks, never the noise.
+    QCOMPARE(released.size(), 4);
+    QCOMPARE(released.last(), (QVariantList {4, 4}));
     QVERIFY(write.sim.waitForWrites(1, 5s));
     QCOMPARE(write.sim.violations(), QStringList());
     QCOMPARE(write.sim.memory(), expectedMemory(write.image, 4));
@@ -174,6 +181,8 @@ void FlashWriterTest::silentInstrumentEndsWrite()
     QTimer heartbeat;
     connect(&heartbeat, &QTimer::timeout, this, [&] { ++ticks; });
     heartbeat.start(100);
+    constexpr auto perBlock = 500ms;
+    write.writer.setReplyTimeouts(FlashWriter::FirstReplyTimeout, perBlock);
     QElapsedTimer clock;
     clock.start();
     QVERIFY(!write.run(1000));
@@ -183,8 +192,8 @@ void FlashWriterTest::silentInstrumentEndsWrite()
     QCOMPARE(write.writer.failure(), FlashWriter::Failure::NoReply);
     QCOMPARE(write.writer.blocksSent(), 2);
     QCOMPARE(write.writer.errorString(), QStringLiteral("Keine Antwort von der HW, Abbruch bei Block 3 / 16"));
-    QVERIFY(took >= FlashWriter::BlockReplyTimeout.count());
-    QVERIFY(ticks >= 10); // the event loop ran all through the wait
+    QVERIFY(took >= perBlock.count());
+    QVERIFY(ticks >= 3); // the event loop ran all through the wait
     QVERIFY(!write.writer.isRunning());
 }
 
@@ -197,6 +206,33 @@ void FlashWriterTest::hangUpEndsWrite()
     QCOMPARE(write.writer.failure(), FlashWriter::Failure::LineError);
     QVERIFY2(write.writer.errorString().endsWith(QStringLiteral("Abbruch bei Block 3 / 16")),
              qPrintable(write.writer.errorString()));
+}
+
+// "Written" means the end marker has left the host; a line that holds it
+// back fails the write, within the limit.
+void FlashWriterTest::lastBytesThatCannotLeaveFailInTime()
+{
+    PtyPeer peer;
+    Connection line;
+    QVERIFY(line.open(peer.devicePath()));
+    FlashWriter writer;
+    constexpr auto limit = 300ms;
+    writer.setSendTimeout(limit);
+    QSignalSpy finished(&writer, &FlashWriter::finished);
+    QVERIFY(writer.start(line.port(), patternImage(), 63));
+    QCOMPARE(peer.receive(8, 1s), QByteArray("@g#####;"));
+    // Output stopped, as by a far end's flow control: the block stays put.
+    const int fd = int(line.port()->handle());
+    QCOMPARE(::tcflow(fd, TCOOFF), 0);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(peer.send(QByteArray(1, FlashWriter::BlockReady)));
+    QVERIFY(finished.wait(5000));
+    ::tcflow(fd, TCOON);
+    QVERIFY(!finished.at(0).at(0).toBool());
+    QCOMPARE(writer.failure(), FlashWriter::Failure::SendTimeout);
+    QCOMPARE(writer.errorString(), QStringLiteral("HW nimmt keine Daten an, Abbruch bei Block 1 / 1"));
+    QVERIFY(clock.elapsed() >= limit.count() && clock.elapsed() < 3000);
 }
 
 void FlashWriterTest::refusesWhatCannotBeWritten()

@@ -3,7 +3,9 @@
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 
+#include <QProcess>
 #include <QSerialPort>
+#include <QTemporaryFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -11,12 +13,21 @@ using namespace std::chrono_literals;
 
 namespace {
 
-QStringList capturedDebug;
-
-void captureDebug(QtMsgType, const QMessageLogContext &, const QString &message)
+// Holds the path open in another process, as another program would.
+struct OtherProgram
 {
-    capturedDebug << message;
-}
+    QProcess process;
+    bool hold(const QString &path)
+    {
+        process.start(QStringLiteral(ZW_PORTHOLD_EXECUTABLE), {path});
+        return process.waitForReadyRead(5000) && process.readLine().trimmed() == "held";
+    }
+    ~OtherProgram()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+};
 
 } // namespace
 
@@ -32,7 +43,8 @@ private slots:
     void closeWithoutPortAnnouncesClosed();
     void baudRateTakesOnlyKnownRates_data();
     void baudRateTakesOnlyKnownRates();
-    void openOfNonSerialPathFailsOnceReported();
+    void portFaultsSayWhatToDo_data();
+    void portFaultsSayWhatToDo();
     void writeToStuckLineGivesUp();
     void comNamesMapToConfiguredPaths();
     void devicesOrderedUsbFirstNaturally();
@@ -134,23 +146,47 @@ void ModemTest::baudRateTakesOnlyKnownRates()
     QCOMPARE(modem.device()->flowControl(), QSerialPort::NoFlowControl);
 }
 
-void ModemTest::openOfNonSerialPathFailsOnceReported()
+void ModemTest::portFaultsSayWhatToDo_data()
 {
-    capturedDebug.clear();
-    const auto previous = qInstallMessageHandler(captureDebug);
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("reported");
+    QTest::newRow("no terminal") << "/dev/null" << "/dev/null ist kein serieller Port" << 1;
+    QTest::newRow("plain file") << "file" << " ist kein serieller Port" << 1;
+    QTest::newRow("missing") << "/dev/zirbelwerk-no-such-port"
+                             << "Port /dev/zirbelwerk-no-such-port ist nicht vorhanden" << 0;
+    QTest::newRow("held") << "held" << " wird von einem anderen Programm benutzt" << 1;
+}
+
+// German, one line per port and fault however often it is tried, and a
+// missing device is no news.
+void ModemTest::portFaultsSayWhatToDo()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, text);
+    QFETCH(int, reported);
+    QTemporaryFile file;
+    PtyPeer peer;
+    OtherProgram other;
+    QString path = kind;
+    if (kind == QLatin1String("file")) {
+        QVERIFY(file.open());
+        path = file.fileName();
+    } else if (kind == QLatin1String("held")) {
+        QVERIFY(other.hold(peer.devicePath()));
+        path = peer.devicePath();
+    }
     Modem modem;
     QSignalSpy announced(&modem, &Modem::setTtyText);
-    const bool first = modem.openPort(QStringLiteral("/dev/null"));
-    const bool second = modem.openPort(QStringLiteral("/dev/null"));
-    const bool missing = modem.openPort(QStringLiteral("/dev/zirbelwerk-no-such-port"));
-    qInstallMessageHandler(previous);
-
-    QVERIFY(!first && !second && !missing);
-    QCOMPARE(announced.size(), 3);
+    QSignalSpy failed(&modem, &Modem::portFailed);
+    QVERIFY(!modem.openPort(path));
+    QVERIFY(!modem.openPort(path));
+    QCOMPARE(announced.size(), 2);
     QCOMPARE(modem.device(), nullptr);
-    // The reason is told once per device, and a missing device is no news.
-    QCOMPARE(capturedDebug.filter(QStringLiteral("/dev/null")).size(), 1);
-    QCOMPARE(capturedDebug.filter(QStringLiteral("no-such-port")).size(), 0);
+    QVERIFY2(modem.errorString().endsWith(text), qPrintable(modem.errorString()));
+    QCOMPARE(failed.size(), reported);
+    if (reported)
+        QCOMPARE(failed.at(0).at(0).toString(), modem.errorString());
 }
 
 void ModemTest::writeToStuckLineGivesUp()

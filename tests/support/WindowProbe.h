@@ -23,7 +23,7 @@ public:
     FirmwareImage &image() { return window.image; }
     qint32 &imageLength() { return window.imageLength; }
     QTimer *searchTimer() { return window.searchTimer; }
-    Modem *modem() { return window.modem; }
+    Modem *modem() { return window.modem.get(); }
 
 private:
     VELDfwloader &window;

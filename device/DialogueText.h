@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+// Every text of the instrument dialogue that the window and the flasher
+// both show, spelled once. German is the program's own language.
+class DialogueText
+{
+public:
+    static QString searching(const QString &port);
+    static QString found(const QString &port);
+    static QString firmwareVersion(int version);
+    static QString blockProgress(int released, int total);
+    static QString hexAccepted(qint32 imageLength);
+    static QString hexRefused();
+    static QString writeStarting();
+    static QString writing();
+    static QString written();
+    static QString newFirmwareExit();
+    static QString lineLost();
+
+    // Why a write failed; a reason alone fits a label, the flasher and the
+    // status bar say it whole with notWritten or stoppedAtBlock.
+    static QString noConnection();
+    static QString tooLarge();
+    static QString writeError();
+    static QString noReply();
+    static QString sendTimeout();
+    static QString interrupted();
+    static QString notWritten(const QString &why);
+    static QString stoppedAtBlock(const QString &what, int block, int total);
+    static QString stoppedAtBlockShort(int block, int total);
+    static QString switchOffAndOn();
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QMetaType>
+#include <QObject>
+#include <QString>
+
+// What a flash write came to, and what it means for the instrument: one
+// meaning, and one way of saying it, for every front end.
+class FlashOutcome
+{
+    Q_GADGET
+
+public:
+    enum class Failure {
+        None,
+        NotConnected,  // refused: no open line
+        ImageTooLarge, // refused: blocks beyond the image
+        WriteError,    // the line refused bytes
+        NoReply,       // the instrument fell silent
+        LineError,     // the line went away
+        SendTimeout,   // written bytes did not leave the host in time
+        Interrupted,   // stopped on the user's demand
+    };
+    Q_ENUM(Failure)
+
+    FlashOutcome() = default; // written
+    // block: the block the write stopped at; begun: the start command went out.
+    FlashOutcome(Failure failure, bool begun, int block, int blockTotal);
+
+    bool isWritten() const { return why == Failure::None; }
+    Failure failure() const { return why; }
+    int block() const { return atBlock; }
+    int blockTotal() const { return total; }
+    // The instrument took the start command and may wait in the write.
+    bool leftInstrumentWaiting() const { return !isWritten() && begun; }
+
+    QString text() const;
+    // Fits the window's labels.
+    QString shortText() const;
+    // What to do next; empty when the instrument was not touched.
+    QString advice() const;
+    // Untranslated, for scripts and records: no_reply, line_lost, ...
+    QString code() const;
+
+private:
+    QString reason() const;
+
+    Failure why = Failure::None;
+    bool begun = false;
+    int atBlock = 0;
+    int total = 0;
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QSerialPort>
+#include <QString>
+
+// Why a port did not open, said in German together with what to do about
+// it: one line per port and fault, the same in the window and the flasher.
+class PortFault
+{
+public:
+    enum class Kind { None, NoSuchName, Missing, NoAccess, Held, NotSerial, Other };
+
+    PortFault() = default;
+    // name as the user knows it (COMn or a path), path the device behind it.
+    static PortFault unknownName(const QString &name);
+    static PortFault diagnose(const QString &name, const QString &path, QSerialPort::SerialPortError error,
+                              const QString &reason);
+
+    Kind kind() const { return faultKind; }
+    QString text() const { return line; }
+    // Worth telling even while a search walks over ports that may be absent.
+    bool isActionable() const { return faultKind == Kind::NoAccess || faultKind == Kind::Held; }
+
+private:
+    PortFault(Kind kind, const QString &text) : faultKind(kind), line(text) {}
+
+    Kind faultKind = Kind::None;
+    QString line;
+};

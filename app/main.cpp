@@ -1,14 +1,13 @@
 #include "app/VELDfwloader.h"
+#include "app/WindowIcon.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     VELDfwloader window;
-    // From the working directory, not from the resources.
-    const QIcon icon(QStringLiteral("images/fwloader.ico"));
+    const QIcon icon = windowIcon();
     application.setWindowIcon(icon);
     window.setWindowIcon(icon);
     window.show();

@@ -1,11 +1,22 @@
 #include "app/VELDfwloader.h"
 #include "app/WindowIcon.h"
 
+#include "zwversion.h"
+
 #include <QApplication>
+
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before QApplication, which needs a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("zirbelwerk " ZW_VERSION);
+        return 0;
+    }
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(ZW_VERSION));
     VELDfwloader window;
     const QIcon icon = windowIcon();
     application.setWindowIcon(icon);

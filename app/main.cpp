@@ -17,6 +17,8 @@ int main(int argc, char *argv[])
     }
     QApplication application(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(ZW_VERSION));
+    // Lets Wayland compositors match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zirbelwerk.ZirbelWerk"));
     VELDfwloader window;
     const QIcon icon = windowIcon();
     application.setWindowIcon(icon);

@@ -1,14 +1,26 @@
 #include "app/VELDfwloader.h"
+#include "app/WindowIcon.h"
+
+#include "zwversion.h"
 
 #include <QApplication>
-#include <QIcon>
+
+#include <cstdio>
+#include <cstring>
 
 int main(int argc, char *argv[])
 {
+    // Answered before QApplication, which needs a display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("zirbelwerk " ZW_VERSION);
+        return 0;
+    }
     QApplication application(argc, argv);
+    QApplication::setApplicationVersion(QStringLiteral(ZW_VERSION));
+    // Lets Wayland compositors match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.zirbelwerk.ZirbelWerk"));
     VELDfwloader window;
-    // From the working directory, not from the resources.
-    const QIcon icon(QStringLiteral("images/fwloader.ico"));
+    const QIcon icon = windowIcon();
     application.setWindowIcon(icon);
     window.setWindowIcon(icon);
     window.show();

@@ -20,6 +20,7 @@ const char Help[] =
     "  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben\n"
     "  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht\n"
     "  -h, --help             diese Hilfe\n"
+    "  --version              Versionsnummer zeigen\n"
     "\n"
     "Rueckgabewert:\n"
     "  0  Flash geschrieben (mit --check: Datei geeignet)\n"
@@ -73,6 +74,8 @@ bool CliOptions::take(const QStringList &arguments, int *index)
     QString value;
     if (name == QLatin1String("-h") || name == QLatin1String("--help"))
         help = true;
+    else if (name == QLatin1String("--version") && equals < 0)
+        version = true;
     else if (name == QLatin1String("--list") && equals < 0)
         list = true;
     else if (name == QLatin1String("--check")) {
@@ -124,6 +127,10 @@ void CliOptions::decideMode()
 {
     if (help) {
         mode = Mode::Help;
+        return;
+    }
+    if (version) {
+        mode = Mode::Version;
         return;
     }
     const bool forFlash = !port.isEmpty() || baudRate != 0;

@@ -7,7 +7,7 @@
 class CliOptions
 {
 public:
-    enum class Mode { Invalid, Help, List, Check, Flash };
+    enum class Mode { Invalid, Help, Version, List, Check, Flash };
 
     static CliOptions parse(const QStringList &arguments);
     static QString helpText();
@@ -29,6 +29,7 @@ private:
     bool fail(const QString &text);
 
     bool help = false;
+    bool version = false;
     bool list = false;
     bool check = false;
     QStringList files;

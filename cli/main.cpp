@@ -5,6 +5,8 @@
 #include "cli/FlashCommand.h"
 #include "cli/PortListing.h"
 
+#include "zwversion.h"
+
 #include <QCoreApplication>
 
 namespace {
@@ -32,6 +34,9 @@ int main(int argc, char *argv[])
         return ExitCode::Usage;
     case CliOptions::Mode::Help:
         console.line(CliOptions::helpText());
+        return ExitCode::Success;
+    case CliOptions::Mode::Version:
+        console.line(QStringLiteral("zirbelwerk-flash " ZW_VERSION));
         return ExitCode::Success;
     case CliOptions::Mode::List:
         return PortListing::print(console);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds ZirbelWerk with its tests and runs every test; then builds it again
 # with AddressSanitizer and UndefinedBehaviorSanitizer and runs every test
-# once more, where any finding fails the run.
+# once more, where any finding fails the run. On Debian 12 it also builds
+# and checks the Debian package (tests/package/check.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/deps.sh"
@@ -21,3 +22,11 @@ export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:detect_stack_use_after_retur
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:print_suppressions=0"
 ctest --output-on-failure -j2
+
+# The Debian package, built and checked on Debian 12: debian/ follows its
+# lintian and Standards-Version.
+if grep -qx 'VERSION_ID="12"' /etc/os-release 2>/dev/null; then
+    bash "$root/tests/package/check.sh"
+else
+    echo "Debian package check skipped: it runs on Debian 12 only."
+fi

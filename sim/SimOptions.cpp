@@ -123,6 +123,7 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *options, QString 
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(Description));
     parser.addHelpOption();
+    parser.addVersionOption();
     addOptions(parser);
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
@@ -130,6 +131,8 @@ bool parseSimOptions(const QStringList &arguments, SimOptions *options, QString 
     }
     if (parser.isSet(QStringLiteral("help")))
         parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
     if (!parser.positionalArguments().isEmpty()) {
         *error = QStringLiteral("unexpected argument %1").arg(parser.positionalArguments().first());
         return false;

@@ -14,6 +14,6 @@ struct SimOptions
     QString reportPath;
 };
 
-// Reads the command line. Shows the help and exits when
+// Reads the command line. Shows the help or the version and exits when
 // asked to; returns false with a message for anything it cannot use.
 bool parseSimOptions(const QStringList &arguments, SimOptions *options, QString *error);

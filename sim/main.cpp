@@ -1,6 +1,8 @@
 #include "sim/SimOptions.h"
 #include "sim/Simulator.h"
 
+#include "zwversion.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -11,6 +13,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zirbelwerk-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(ZW_VERSION));
     SimOptions options;
     QString error;
     if (!parseSimOptions(QCoreApplication::arguments(), &options, &error)) {

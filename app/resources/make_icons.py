@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the ZirbelWerk window icon and writes it as PNG and ICO.
+"""Draws the ZirbelWerk window icon and writes it as PNG and ICO, and the
+desktop's theme icons: PNGs of the hicolor sizes and an SVG.
 
 Standard library only, and no time stamps or other varying metadata, so
 running it again yields byte-identical files.
 
-Usage: python3 make_icons.py [output-dir]   (default: images/ next to this file)
+Usage: python3 make_icons.py [images-dir [hicolor-dir]]
+       (defaults: images/ and hicolor/ next to this file)
 """
 
 import math
@@ -13,7 +15,8 @@ import struct
 import sys
 import zlib
 
-SIZE = 32
+SIZE = 32  # the drawing's own units; other sizes are scaled from it
+THEME_SIZES = (16, 32, 48, 64, 128, 256)
 SUPERSAMPLE = 4  # samples per axis and pixel, for smooth edges
 
 # Cone body: an egg shape, wider near the top, pointing down.
@@ -92,18 +95,19 @@ def sample(x, y):
     return None
 
 
-def render():
-    """Returns SIZE*SIZE (r, g, b, a) tuples, top row first."""
+def render(size=SIZE):
+    """Returns size*size (r, g, b, a) tuples, top row first."""
     pixels = []
     n = SUPERSAMPLE * SUPERSAMPLE
-    for py in range(SIZE):
-        for px in range(SIZE):
+    scale = SIZE / size
+    for py in range(size):
+        for px in range(size):
             acc = [0.0, 0.0, 0.0]
             alpha = 0.0
             for sy in range(SUPERSAMPLE):
                 for sx in range(SUPERSAMPLE):
-                    s = sample(px + (sx + 0.5) / SUPERSAMPLE,
-                               py + (sy + 0.5) / SUPERSAMPLE)
+                    s = sample((px + (sx + 0.5) / SUPERSAMPLE) * scale,
+                               (py + (sy + 0.5) / SUPERSAMPLE) * scale)
                     if s is None:
                         continue
                     colour, a = s
@@ -123,13 +127,13 @@ def png_chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", crc)
 
 
-def encode_png(pixels):
+def encode_png(pixels, size=SIZE):
     raw = bytearray()
-    for y in range(SIZE):
+    for y in range(size):
         raw.append(0)  # filter type None
-        for r, g, b, a in pixels[y * SIZE:(y + 1) * SIZE]:
+        for r, g, b, a in pixels[y * size:(y + 1) * size]:
             raw += bytes((r, g, b, a))
-    ihdr = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    ihdr = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n"
             + png_chunk(b"IHDR", ihdr)
             + png_chunk(b"IDAT", zlib.compress(bytes(raw), 9))
@@ -159,15 +163,85 @@ def encode_ico(pixels):
     return header + entry + info + bytes(xor) + bytes(mask)
 
 
+def hexcolour(rgb):
+    return "#%02x%02x%02x" % tuple(int(round(c)) for c in rgb)
+
+
+def cone_outline(inset, points=96):
+    """Closed path of the cone outline, or of the line `inset` inside it."""
+    coords = []
+    for k in range(points):
+        theta = 2.0 * math.pi * k / points
+        r = 1.0
+        for _ in range(8):  # the inset depends on the width at that height
+            dy = r * math.sin(theta)
+            rx = CONE_RX * (1.0 - 0.35 * max(0.0, dy))
+            r = 1.0 - inset / min(rx, CONE_RY)
+        coords.append("%.2f,%.2f" % (CONE_CX + rx * r * math.cos(theta),
+                                     CONE_CY + CONE_RY * r * math.sin(theta)))
+    return "M" + " L".join(coords) + " Z"
+
+
+def encode_svg():
+    """The same picture as vectors, in the drawing's units."""
+    defs, body = [], []
+    for i, (x0, y0, x1, y1) in enumerate(NEEDLES):
+        defs.append('<linearGradient id="n%d" gradientUnits="userSpaceOnUse" '
+                    'x1="%.2f" y1="%.2f" x2="%.2f" y2="%.2f">'
+                    '<stop offset="0" stop-color="%s"/><stop offset="1" stop-color="%s"/>'
+                    '</linearGradient>' % (i, x0, y0, x1, y1, hexcolour(NEEDLE), hexcolour(NEEDLE_TIP)))
+        body.append('<line x1="%.2f" y1="%.2f" x2="%.2f" y2="%.2f" stroke="url(#n%d)" '
+                    'stroke-width="%.2f" stroke-linecap="round"/>'
+                    % (x0, y0, x1, y1, i, 2 * NEEDLE_HALF_WIDTH))
+    defs.append('<clipPath id="inside"><path d="%s"/></clipPath>' % cone_outline(0.9))
+    body.append('<path d="%s" fill="%s"/>' % (cone_outline(0.0), hexcolour(OUTLINE)))
+    scales = ['<rect x="0" y="0" width="%d" height="%d" fill="%s"/>' % (SIZE, SIZE, hexcolour(SCALE_EDGE))]
+    # One diamond per lattice cell (u, v as in scale_colour), lit at its top corner.
+    half, gap = 2.8, 0.08
+    for i in range(0, 12):
+        for j in range(-6, 6):
+            top_y = half * (i + j)
+            centre_x = CONE_CX + half * (i - j)
+            if top_y > 32 or top_y + 2 * half < 6 or abs(centre_x - CONE_CX) > CONE_RX + half:
+                continue
+            corners = [(i + gap, j + gap), (i + 1 - gap, j + gap),
+                       (i + 1 - gap, j + 1 - gap), (i + gap, j + 1 - gap)]
+            points = " ".join("%.2f,%.2f" % (CONE_CX + half * (u - v), half * (u + v))
+                              for u, v in corners)
+            side = max(0.0, min(1.0, 0.5 + (centre_x - CONE_CX) / (2.5 * CONE_RX)))
+            gid = "s%d_%d" % (i, j + 6)
+            defs.append('<linearGradient id="%s" gradientUnits="userSpaceOnUse" '
+                        'x1="0" y1="%.2f" x2="0" y2="%.2f">'
+                        '<stop offset="0" stop-color="%s"/><stop offset="1" stop-color="%s"/>'
+                        '</linearGradient>'
+                        % (gid, top_y, top_y + 2 * half,
+                           hexcolour(mix(SCALE_LIGHT, SCALE_DARK, min(1.0, 0.5 * side))),
+                           hexcolour(mix(SCALE_LIGHT, SCALE_DARK, min(1.0, 0.55 + 0.5 * side)))))
+            scales.append('<polygon points="%s" fill="url(#%s)"/>' % (points, gid))
+    body.append('<g clip-path="url(#inside)">\n' + "\n".join(scales) + "\n</g>")
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            '<svg xmlns="http://www.w3.org/2000/svg" width="%d" height="%d" viewBox="0 0 %d %d">\n'
+            '<defs>\n%s\n</defs>\n%s\n</svg>\n'
+            % (SIZE, SIZE, SIZE, SIZE, "\n".join(defs), "\n".join(body))).encode("ascii")
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "images")
-    os.makedirs(out_dir, exist_ok=True)
+    theme_dir = sys.argv[2] if len(sys.argv) > 2 else os.path.join(here, "hicolor")
     pixels = render()
-    for name, data in (("Zirbelwerk.png", encode_png(pixels)),
-                       ("fwloader.ico", encode_ico(pixels))):
-        with open(os.path.join(out_dir, name), "wb") as f:
-            f.write(data)
+    write(os.path.join(out_dir, "Zirbelwerk.png"), encode_png(pixels))
+    write(os.path.join(out_dir, "fwloader.ico"), encode_ico(pixels))
+    for size in THEME_SIZES:
+        data = encode_png(pixels if size == SIZE else render(size), size)
+        write(os.path.join(theme_dir, "%dx%d" % (size, size), "apps", "zirbelwerk.png"), data)
+    write(os.path.join(theme_dir, "scalable", "apps", "zirbelwerk.svg"), encode_svg())
 
 
 if __name__ == "__main__":

@@ -4,18 +4,29 @@
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 
+#include <QHash>
+
 namespace {
 
 const char Help[] =
-    "Aufruf: zirbelwerk-flash [--port NAME] [--baud RATE] DATEI.hex\n"
+    "Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex\n"
+    "        zirbelwerk-flash --info [--port NAME]... [--all]\n"
     "        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]\n"
     "        zirbelwerk-flash --list\n"
     "\n"
     "Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,\n"
     "HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.\n"
     "\n"
-    "  --port NAME            keine Suche, nur dieser Port (COMn oder Geraetepfad)\n"
-    "  --baud RATE            9600, 57600 (Standard) oder 115200\n"
+    "  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);\n"
+    "                         mehrmals: alle diese Ports zugleich\n"
+    "  -b, --baud RATE        9600, 57600 (Standard) oder 115200\n"
+    "  --all                  jede HW an COM1 bis COM50, alle zugleich\n"
+    "  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal\n"
+    "                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)\n"
+    "  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)\n"
+    "  --info                 nur HW suchen und Port, Geraet und Version zeigen\n"
+    "  --json                 auf stdout nur JSON-Zeilen (found, progress, outcome, summary)\n"
+    "  --record DATEI         Protokoll hierhin statt ins gemeinsame\n"
     "  --check                nur die Datei pruefen, keine HW\n"
     "  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben\n"
     "  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht\n"
@@ -23,11 +34,15 @@ const char Help[] =
     "  --version              Versionsnummer zeigen\n"
     "\n"
     "Rueckgabewert:\n"
-    "  0  Flash geschrieben (mit --check: Datei geeignet)\n"
+    "  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)\n"
     "  1  Aufruf falsch, oder --image-out nicht schreibbar\n"
     "  2  HEX-Datei nicht geeignet\n"
     "  3  keine HW gefunden\n"
-    "  4  Flash schreiben fehlgeschlagen\n"
+    "  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)\n"
+    "  5  durch ein Signal beendet, bevor alles geschrieben war\n"
+    "\n"
+    "Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;\n"
+    "ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).\n"
     "\n"
     "Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
     "bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).\n"
@@ -72,25 +87,39 @@ bool CliOptions::take(const QStringList &arguments, int *index)
     const QString name = argument.left(equals);
     const QString inlineValue = equals < 0 ? QString() : argument.mid(equals + 1);
     QString value;
-    if (name == QLatin1String("-h") || name == QLatin1String("--help"))
-        help = true;
-    else if (name == QLatin1String("--version") && equals < 0)
-        version = true;
-    else if (name == QLatin1String("--list") && equals < 0)
-        list = true;
-    else if (name == QLatin1String("--check")) {
+    if (equals < 0 && takeFlag(name))
+        return true;
+    if (name == QLatin1String("--check")) {
         check = true;
         if (equals >= 0)
             files << inlineValue;
     } else if (name == QLatin1String("--image-out"))
         return takeValue(name, inlineValue, arguments, index, &imageOut);
-    else if (name == QLatin1String("--port"))
+    else if (name == QLatin1String("--port") || name == QLatin1String("-p"))
         return takeValue(name, inlineValue, arguments, index, &value) && setPort(value);
-    else if (name == QLatin1String("--baud"))
+    else if (name == QLatin1String("--baud") || name == QLatin1String("-b"))
         return takeValue(name, inlineValue, arguments, index, &value) && setBaud(value);
+    else if (name == QLatin1String("--record"))
+        return takeValue(name, inlineValue, arguments, index, &record);
+    else if (name == QLatin1String("--rearm-after"))
+        return takeValue(name, inlineValue, arguments, index, &value) && setRearm(value);
     else
         return fail(QStringLiteral("unbekannte Option %1").arg(argument));
     return true;
+}
+
+bool CliOptions::takeFlag(const QString &name)
+{
+    const QHash<QString, bool *> flags {
+        {QStringLiteral("-h"), &help},       {QStringLiteral("--help"), &help},
+        {QStringLiteral("--version"), &version}, {QStringLiteral("--list"), &list},
+        {QStringLiteral("--all"), &all},     {QStringLiteral("--watch"), &watch},
+        {QStringLiteral("--info"), &info},   {QStringLiteral("--json"), &json},
+    };
+    bool *flag = flags.value(name);
+    if (flag)
+        *flag = true;
+    return flag != nullptr;
 }
 
 bool CliOptions::takeValue(const QString &name, const QString &inlineValue, const QStringList &arguments,
@@ -119,7 +148,38 @@ bool CliOptions::setPort(const QString &text)
 {
     if (PortNames::comNumber(text) == 0 && !text.startsWith(QLatin1Char('/')))
         return fail(QStringLiteral("--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0").arg(text));
-    port = text;
+    if (!ports.contains(text))
+        ports << text;
+    port = ports.size() == 1 ? text : QString();
+    return true;
+}
+
+bool CliOptions::setRearm(const QString &text)
+{
+    bool number = false;
+    rearmAfterSeconds = text.toInt(&number);
+    rearmGiven = true;
+    if (!number || rearmAfterSeconds < 1 || rearmAfterSeconds > 3600)
+        return fail(QStringLiteral("--rearm-after %1 geht nicht: Sekunden von 1 bis 3600").arg(text));
+    return true;
+}
+
+// Options that only make sense together, or not at all.
+bool CliOptions::checkCombination()
+{
+    const bool forFlash = !ports.isEmpty() || baudRate != 0 || all || watch;
+    if (list && (check || info || forFlash || json || !imageOut.isEmpty() || !files.isEmpty()))
+        return fail(QStringLiteral("--list steht allein"));
+    if (all && !ports.isEmpty())
+        return fail(QStringLiteral("--all oder --port, nicht beides"));
+    if (watch && (all || info))
+        return fail(QStringLiteral("--watch passt nicht zu --all oder --info"));
+    if (rearmGiven && !watch)
+        return fail(QStringLiteral("--rearm-after nur zusammen mit --watch"));
+    if (check && (forFlash || info || json || !record.isEmpty()))
+        return fail(QStringLiteral("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
+    if (info && !files.isEmpty())
+        return fail(QStringLiteral("--info schreibt nichts: keine HEX-Datei angeben"));
     return true;
 }
 
@@ -133,20 +193,20 @@ void CliOptions::decideMode()
         mode = Mode::Version;
         return;
     }
-    const bool forFlash = !port.isEmpty() || baudRate != 0;
+    if (!checkCombination())
+        return;
     if (list) {
-        if (check || forFlash || !imageOut.isEmpty() || !files.isEmpty())
-            fail(QStringLiteral("--list steht allein"));
-        else
-            mode = Mode::List;
+        mode = Mode::List;
+        return;
+    }
+    if (info) {
+        mode = Mode::Info;
         return;
     }
     if (files.isEmpty())
         fail(QStringLiteral("keine HEX-Datei angegeben"));
     else if (files.size() > 1)
         fail(QStringLiteral("nur eine HEX-Datei angeben, nicht %1").arg(files.size()));
-    else if (check && forFlash)
-        fail(QStringLiteral("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
     else if (!check && !imageOut.isEmpty())
         fail(QStringLiteral("--image-out nur zusammen mit --check"));
     else {

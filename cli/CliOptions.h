@@ -7,7 +7,7 @@
 class CliOptions
 {
 public:
-    enum class Mode { Invalid, Help, Version, List, Check, Flash };
+    enum class Mode { Invalid, Help, Version, List, Check, Flash, Info };
 
     static CliOptions parse(const QStringList &arguments);
     static QString helpText();
@@ -17,7 +17,16 @@ public:
     QString file;      // the HEX file for Check and Flash
     QString imageOut;  // Check only: where the binary image goes
     QString port;      // Flash only: no search, this port; empty = search
+    QStringList ports; // every --port given; more than one: all of them
     int baudRate = 0;  // Flash only; 0 = the Modem's default
+    bool all = false;   // every instrument on COM1 to COM50
+    bool watch = false; // keep writing instruments as they come
+    bool json = false;  // stdout carries JSON lines only
+    QString record;     // the record file; empty = the shared one
+    int rearmAfterSeconds = 3;
+
+    // Several instruments at once (--all, several --port, --watch).
+    bool isMulti() const { return all || watch || ports.size() > 1; }
 
 private:
     bool take(const QStringList &arguments, int *index);
@@ -25,6 +34,9 @@ private:
                    int *index, QString *value);
     bool setBaud(const QString &text);
     bool setPort(const QString &text);
+    bool setRearm(const QString &text);
+    bool takeFlag(const QString &name);
+    bool checkCombination();
     void decideMode();
     bool fail(const QString &text);
 
@@ -32,5 +44,7 @@ private:
     bool version = false;
     bool list = false;
     bool check = false;
+    bool info = false;
+    bool rearmGiven = false;
     QStringList files;
 };

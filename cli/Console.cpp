@@ -36,14 +36,26 @@ QString printable(QString text, bool keepLineBreaks = false)
 } // namespace
 
 Console::Console(FILE *out, FILE *err)
-    : out(out), err(err), terminal(isTty(out))
+    : out(out), err(err), peopleOut(out), terminal(isTty(out))
 {
+}
+
+void Console::reserveOutputForRaw()
+{
+    peopleOut = err;
+    terminal = false;
 }
 
 void Console::line(const QString &text)
 {
     clearStatus();
-    write(out, printable(text, true) + QLatin1Char('\n'));
+    boardLines = 0; // the board starts again below this line
+    write(peopleOut, printable(text, true) + QLatin1Char('\n'));
+}
+
+void Console::raw(const QString &text)
+{
+    write(out, text + QLatin1Char('\n'));
 }
 
 void Console::error(const QString &text)
@@ -61,6 +73,28 @@ void Console::status(const QString &text)
     const int padding = qMax(0, statusLength - int(shown.size()));
     write(out, QLatin1Char('\r') + shown + QString(padding, QLatin1Char(' ')));
     statusLength = int(shown.size());
+}
+
+void Console::keepStatus()
+{
+    if (statusLength > 0)
+        write(out, QStringLiteral("\n"));
+    statusLength = 0;
+}
+
+void Console::board(const QStringList &lines)
+{
+    if (!terminal)
+        return;
+    clearStatus();
+    QString text;
+    // Back to the board's first line, then each line anew.
+    if (boardLines > 0)
+        text += QStringLiteral("\x1b[%1A").arg(boardLines);
+    for (const QString &shown : lines)
+        text += QStringLiteral("\r\x1b[2K") + printable(shown).left(terminalWidth() - 1) + QLatin1Char('\n');
+    write(out, text);
+    boardLines = int(lines.size());
 }
 
 void Console::clearStatus()

@@ -7,4 +7,5 @@ constexpr int Usage = 1;         // wrong call, or the --image-out file not writ
 constexpr int FileRefused = 2;
 constexpr int NoInstrument = 3;
 constexpr int WriteFailed = 4;
+constexpr int Stopped = 5;       // a signal stopped it before the write was done
 } // namespace ExitCode

@@ -4,6 +4,7 @@
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -32,7 +33,10 @@ bool FirmwareCheck::load(const QString &path)
         console.error(loader->errorString());
         return false;
     }
+    filePath = QFileInfo(path).absoluteFilePath();
     console.line(DialogueText::hexAccepted(imageLength()));
+    if (!loader->warningString().isEmpty())
+        console.error(loader->warningString());
     console.line(QStringLiteral("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
     return true;
 }

@@ -21,10 +21,15 @@ public:
     bool writeBinary(const QString &path);
 
     const FirmwareImage &image() const { return loader->image(); }
+    // The accepted file, as loaded.
+    QString path() const { return filePath; }
+    qint64 fileSize() const { return loader->fileSize(); }
+    QByteArray fileSha256() const { return loader->fileSha256(); }
     qint32 imageLength() const { return loader->imageLength(); }
     int blockTotal() const;
 
 private:
     Console &console;
     std::unique_ptr<HexLoader> loader;
+    QString filePath;
 };

@@ -2,44 +2,49 @@
 
 #include "cli/Console.h"
 #include "cli/ExitCode.h"
+#include "cli/FlasherText.h"
 #include "device/DialogueText.h"
 #include "serial/PortNames.h"
+
+#include <csignal>
 
 FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject *parent)
     : QObject(parent),
       options(options),
-      console(console),
+      reporter(console, options.json),
       firmware(console),
       search(modem, options.port.isEmpty() ? PortNames::comNames() : QStringList {options.port}),
-      progress(console)
+      progress(console),
+      recorder(reporter, options.record)
 {
     connectSearch();
-    connect(&writer, &FlashWriter::blockReleased, this, [this](int released, int) { progress.update(released); });
-    connect(&writer, &FlashWriter::finished, this, &FlashCommand::onWriteFinished);
+    connect(&stopSignals, &StopSignals::received, this, &FlashCommand::onStopSignal);
 }
 
 void FlashCommand::connectSearch()
 {
     connect(&search, &DeviceSearch::trying, this, &FlashCommand::showTrying);
     connect(&search, &DeviceSearch::queried, this, [this](const QString &name) {
-        if (!console.isTerminal())
-            console.line(DialogueText::searching(withDevicePath(name)));
+        if (!reporter.console().isTerminal())
+            reporter.say(DialogueText::searching(withDevicePath(name)));
     });
     connect(&search, &DeviceSearch::replyRefused, this, [this](const QString &name, const QString &tag, int version) {
-        console.line(QStringLiteral("%1: Antwort nicht erkannt (Kennung \"%2\", Version: %3)")
+        reporter.say(QStringLiteral("%1: Antwort nicht erkannt (Kennung \"%2\", Version: %3)")
                              .arg(name, tag, QString::asprintf("%03i", version)));
     });
     // During a search over all names, absent or unusable ports are the
     // rule; only what the user can mend is news there.
     connect(&modem, &Modem::portFailed, this, [this](const QString &line) {
         if (!options.port.isEmpty() || modem.fault().isActionable())
-            console.error(line);
+            reporter.warn(line);
     });
     if (!options.port.isEmpty())
         connect(&search, &DeviceSearch::portUnavailable, this, [this](const QString &, const QString &reason) {
-            if (modem.fault().kind() == PortFault::Kind::Missing || modem.fault().kind() == PortFault::Kind::NoSuchName)
-                console.error(reason);
+            const auto kind = modem.fault().kind();
+            if (kind == PortFault::Kind::Missing || kind == PortFault::Kind::NoSuchName)
+                reporter.warn(reason);
         });
+    connect(&search, &DeviceSearch::silent, this, &FlashCommand::onSilent);
     connect(&search, &DeviceSearch::found, this, &FlashCommand::onFound);
     connect(&search, &DeviceSearch::notFound, this, &FlashCommand::onNotFound);
 }
@@ -57,19 +62,32 @@ void FlashCommand::start()
 
 void FlashCommand::showTrying(const QString &name)
 {
-    console.status(DialogueText::searching(name));
+    reporter.console().status(DialogueText::searching(name));
+}
+
+void FlashCommand::onSilent(const QString &name)
+{
+    if (recorder.lastWriteUnfinished(PortNames::devicePath(name)))
+        reporter.warn(FlasherText::stillWaiting(withDevicePath(name)));
 }
 
 void FlashCommand::onFound(const QString &name, int firmwareVersion)
 {
-    console.line(DialogueText::found(withDevicePath(name)));
-    console.line(DialogueText::firmwareVersion(firmwareVersion));
+    reporter.say(DialogueText::found(withDevicePath(name)));
+    reporter.say(DialogueText::firmwareVersion(firmwareVersion));
+    const FlashSession::Target target {name, PortNames::devicePath(name), firmwareVersion};
+    reporter.found(target.port, target.device, firmwareVersion);
+    session = std::make_unique<FlashSession>(modem, target, firmware);
+    connect(session.get(), &FlashSession::waiting, this, [this](int seconds) { progress.waiting(seconds); });
+    connect(session.get(), &FlashSession::progressed, this, [this](int released, int total) {
+        progress.update(released);
+        reporter.progress(session->target().port, released, total);
+    });
+    connect(session.get(), &FlashSession::finished, this, &FlashCommand::onWriteFinished);
     progress.begin(firmware.blockTotal());
-    if (!writer.start(modem.device(), firmware.image(), firmware.imageLength())) {
-        onWriteFinished(false);
-        return;
-    }
-    console.line(DialogueText::writeStarting());
+    session->start();
+    if (session->isRunning())
+        reporter.say(DialogueText::writeStarting());
 }
 
 void FlashCommand::onNotFound()
@@ -77,23 +95,51 @@ void FlashCommand::onNotFound()
     const QString where = options.port.isEmpty()
             ? QStringLiteral("COM1 bis COM%1 (siehe --list)").arg(PortNames::ComCount)
             : withDevicePath(options.port);
-    console.error(QStringLiteral("Keine HW gefunden an %1").arg(where));
+    reporter.warn(FlasherText::notFound(where));
     finish(ExitCode::NoInstrument);
 }
 
-void FlashCommand::onWriteFinished(bool written)
+void FlashCommand::onWriteFinished()
 {
-    const FlashOutcome outcome = writer.outcome();
-    if (!written) {
-        console.error(outcome.text());
+    const FlashOutcome outcome = session->outcome();
+    QJsonObject entry = recorder.record(*session, firmware);
+    reporter.progress(session->target().port, session->blocksSent(), session->blockTotal(), true);
+    reporter.emitJson(QStringLiteral("outcome"), entry);
+    int code = ExitCode::Success;
+    if (!outcome.isWritten()) {
+        reporter.warn(outcome.text());
         if (!outcome.advice().isEmpty())
-            console.error(outcome.advice());
-        finish(ExitCode::WriteFailed);
+            reporter.warn(outcome.advice());
+        code = outcome.failure() == FlashOutcome::Failure::Interrupted ? ExitCode::Stopped : ExitCode::WriteFailed;
+    } else {
+        progress.end(session->blocksSent());
+        reporter.say(outcome.text());
+        progress.totalTime(session->seconds());
+    }
+    reporter.summary(outcome.isWritten() ? 1 : 0, outcome.isWritten() ? 0 : 1, code);
+    finish(code);
+}
+
+// A write stopped halfway leaves the instrument stuck in it: the first stop
+// only warns, a second SIGINT or SIGTERM stops anyway. SIGHUP never stops a
+// write: the terminal is gone, the instrument is not.
+void FlashCommand::onStopSignal(int number)
+{
+    if (!session || !session->isRunning()) {
+        if (session)
+            return; // the outcome is on its way
+        reporter.warn(FlasherText::stoppedBeforeWrite());
+        finish(ExitCode::Stopped);
         return;
     }
-    progress.end(writer.blocksSent());
-    console.line(outcome.text());
-    finish(ExitCode::Success);
+    if (number == SIGHUP)
+        return;
+    if (!stopAsked) {
+        stopAsked = true;
+        reporter.warn(FlasherText::keepWriting());
+        return;
+    }
+    session->interrupt();
 }
 
 QString FlashCommand::withDevicePath(const QString &name) const
@@ -106,6 +152,7 @@ QString FlashCommand::withDevicePath(const QString &name) const
 
 void FlashCommand::finish(int exitCode)
 {
+    search.disconnect(this);
     modem.closePort();
     emit finished(exitCode);
 }

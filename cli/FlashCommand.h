@@ -1,18 +1,24 @@
 #pragma once
 
 #include "cli/CliOptions.h"
-#include "device/DeviceSearch.h"
 #include "cli/FirmwareCheck.h"
+#include "cli/FlashSession.h"
 #include "cli/ProgressPrinter.h"
-#include "device/FlashWriter.h"
+#include "cli/Recorder.h"
+#include "cli/Reporter.h"
+#include "device/DeviceSearch.h"
+#include "device/StopSignals.h"
 #include "serial/Modem.h"
 
 #include <QObject>
 
+#include <memory>
+
 class Console;
 
-// The flasher's whole job, in the window's order: judge the file, find the
-// instrument, write the flash. Ends with finished() and the exit code.
+// The flasher's job for one instrument, in the window's order: judge the
+// file, find the instrument (or take the named port), write the flash.
+// Ends with finished() and the exit code.
 class FlashCommand : public QObject
 {
     Q_OBJECT
@@ -29,17 +35,22 @@ signals:
 private:
     void connectSearch();
     void showTrying(const QString &name);
+    void onSilent(const QString &name);
     void onFound(const QString &name, int firmwareVersion);
     void onNotFound();
-    void onWriteFinished(bool written);
+    void onWriteFinished();
+    void onStopSignal(int number);
     QString withDevicePath(const QString &name) const;
     void finish(int exitCode);
 
     CliOptions options;
-    Console &console;
+    Reporter reporter;
     FirmwareCheck firmware;
     Modem modem;
     DeviceSearch search;
-    FlashWriter writer;
     ProgressPrinter progress;
+    Recorder recorder;
+    StopSignals stopSignals;
+    std::unique_ptr<FlashSession> session;
+    bool stopAsked = false;
 };

@@ -4,6 +4,39 @@
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
+#include <QCoreApplication>
+
+namespace {
+
+constexpr int SmallestBar = 10;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("ProgressPrinter", text);
+}
+
+QString bar(int blocksSent, int total, int width)
+{
+    const int filled = int(qBound(qint64(0), qint64(blocksSent) * width / qMax(total, 1), qint64(width)));
+    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('-'))
+        + QLatin1Char(']');
+}
+
+QString rateText(int blocksSent, int total, qint64 elapsedMs)
+{
+    if (blocksSent <= 0 || elapsedMs <= 0)
+        return QString();
+    const qint64 bytes = qint64(blocksSent) * FlashWriter::BlockSize;
+    const qint64 bytesPerSecond = bytes * 1000 / elapsedMs;
+    const qint64 secondsLeft = qMax(0, total - blocksSent) * elapsedMs / blocksSent / 1000;
+    return tr(", %1 Byte/s, noch %2:%3")
+        .arg(bytesPerSecond)
+        .arg(secondsLeft / 60)
+        .arg(secondsLeft % 60, 2, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
 ProgressPrinter::ProgressPrinter(Console &console)
     : console(console)
 {
@@ -17,6 +50,31 @@ void ProgressPrinter::begin(int blockTotal)
     sinceRedraw.invalidate();
 }
 
+QString ProgressPrinter::waitingText(int secondsWaited)
+{
+    return tr("Warte auf die HW (sie loescht ihren Flash): %1 s").arg(secondsWaited);
+}
+
+void ProgressPrinter::waiting(int secondsWaited)
+{
+    if (!sinceFirstReply.isValid())
+        console.status(waitingText(secondsWaited));
+}
+
+// Rate and time left go first, then bar width, when the line is too wide.
+QString ProgressPrinter::line(int blocksSent, int total, qint64 elapsedMs, int width, int barWidth)
+{
+    const QString blocks = DialogueText::blockProgress(blocksSent, total);
+    const QString rate = rateText(blocksSent, total, elapsedMs);
+    QString text = blocks + QLatin1Char(' ') + bar(blocksSent, total, barWidth) + rate;
+    if (text.size() < width)
+        return text;
+    const int room = width - 1 - int(blocks.size()) - 3;
+    if (room < SmallestBar)
+        return blocks;
+    return blocks + QLatin1Char(' ') + bar(blocksSent, total, qMin(barWidth, room));
+}
+
 void ProgressPrinter::update(int blocksSent)
 {
     if (!sinceFirstReply.isValid())
@@ -25,7 +83,7 @@ void ProgressPrinter::update(int blocksSent)
         if (sinceRedraw.isValid() && !sinceRedraw.hasExpired(RedrawInterval.count()))
             return;
         sinceRedraw.start();
-        console.status(blockText(blocksSent) + QLatin1Char(' ') + bar(blocksSent) + rateText(blocksSent));
+        console.status(line(blocksSent, total, sinceFirstReply.elapsed(), console.width()));
         return;
     }
     // The last tenth is reported by end().
@@ -33,34 +91,22 @@ void ProgressPrinter::update(int blocksSent)
     if (step <= plainStep || step >= PlainSteps)
         return;
     plainStep = step;
-    console.line(blockText(blocksSent) + rateText(blocksSent));
+    console.line(DialogueText::blockProgress(blocksSent, total)
+                 + rateText(blocksSent, total, sinceFirstReply.elapsed()));
 }
 
 void ProgressPrinter::end(int blocksSent)
 {
-    console.line(blockText(blocksSent));
+    if (console.isTerminal()) {
+        const qint64 elapsed = sinceFirstReply.isValid() ? sinceFirstReply.elapsed() : 0;
+        console.status(line(blocksSent, total, elapsed, console.width()));
+        console.keepStatus();
+        return;
+    }
+    console.line(DialogueText::blockProgress(blocksSent, total));
 }
 
-QString ProgressPrinter::blockText(int blocksSent) const
+void ProgressPrinter::totalTime(double seconds)
 {
-    return DialogueText::blockProgress(blocksSent, total);
-}
-
-QString ProgressPrinter::bar(int blocksSent) const
-{
-    const int filled = int(qBound(qint64(0), qint64(blocksSent) * BarWidth / total, qint64(BarWidth)));
-    return QLatin1Char('[') + QString(filled, QLatin1Char('#')) + QString(BarWidth - filled, QLatin1Char('-'))
-        + QLatin1Char(']');
-}
-
-QString ProgressPrinter::rateText(int blocksSent) const
-{
-    const qint64 elapsedMs = sinceFirstReply.elapsed();
-    if (blocksSent <= 0 || elapsedMs <= 0)
-        return QString();
-    const qint64 bytes = qint64(blocksSent) * FlashWriter::BlockSize;
-    const qint64 bytesPerSecond = bytes * 1000 / elapsedMs;
-    const qint64 secondsLeft = qMax(0, total - blocksSent) * elapsedMs / blocksSent / 1000;
-    return QString::asprintf(", %lld Byte/s, noch %lld:%02lld", static_cast<long long>(bytesPerSecond),
-                             static_cast<long long>(secondsLeft / 60), static_cast<long long>(secondsLeft % 60));
+    console.line(tr("Gesamtzeit: %1 s").arg(seconds, 0, 'f', 1));
 }

@@ -3,6 +3,7 @@
 #include "cli/ExitCode.h"
 #include "cli/FirmwareCheck.h"
 #include "cli/FlashCommand.h"
+#include "cli/MultiFlash.h"
 #include "cli/PortListing.h"
 
 #include "zwversion.h"
@@ -19,6 +20,16 @@ int check(const CliOptions &options, Console &console)
     if (!options.imageOut.isEmpty() && !firmware.writeBinary(options.imageOut))
         return ExitCode::Usage;
     return ExitCode::Success;
+}
+
+template <typename Command>
+int run(const CliOptions &options, Console &console)
+{
+    Command command(options, console);
+    // Queued, so an outcome reported before exec() still ends the loop.
+    QObject::connect(&command, &Command::finished, qApp, &QCoreApplication::exit, Qt::QueuedConnection);
+    command.start();
+    return QCoreApplication::exec();
 }
 
 } // namespace
@@ -43,12 +54,10 @@ int main(int argc, char *argv[])
     case CliOptions::Mode::Check:
         return check(options, console);
     case CliOptions::Mode::Flash:
+    case CliOptions::Mode::Info:
         break;
     }
-    FlashCommand command(options, console);
-    // Queued, so an outcome reported before exec() still ends the loop.
-    QObject::connect(&command, &FlashCommand::finished, &application, &QCoreApplication::exit,
-                     Qt::QueuedConnection);
-    command.start();
-    return QCoreApplication::exec();
+    if (options.mode == CliOptions::Mode::Info || options.isMulti())
+        return run<MultiFlash>(options, console);
+    return run<FlashCommand>(options, console);
 }

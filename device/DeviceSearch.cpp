@@ -55,6 +55,7 @@ void DeviceSearch::report(SearchStep::Outcome outcome)
         break;
     case Outcome::NoReply:
         ++portsTried;
+        emit silent(current);
         break;
     case Outcome::ReplyRefused:
         ++portsTried;

@@ -32,6 +32,8 @@ signals:
     void trying(const QString &portName);
     void queried(const QString &portName);
     void portUnavailable(const QString &portName, const QString &reason);
+    // The port opened but gave no reply.
+    void silent(const QString &portName);
     void replyRefused(const QString &portName, const QString &tag, int version);
     void found(const QString &portName, int firmwareVersion);
     void notFound();

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// The flasher's own texts, which the window never shows.
+class FlasherText
+{
+public:
+    static QString keepWriting();
+    static QString stoppedBeforeWrite();
+    static QString stillWaiting(const QString &port);
+    static QString notFound(const QString &where);
+    static QString noneFound();
+};

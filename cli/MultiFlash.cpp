@@ -1,0 +1,312 @@
+#include "cli/MultiFlash.h"
+
+#include "cli/Console.h"
+#include "cli/ExitCode.h"
+#include "cli/FlasherText.h"
+#include "cli/ProgressPrinter.h"
+#include "device/DialogueText.h"
+#include "serial/PortIdentity.h"
+#include "serial/PortNames.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <csignal>
+
+namespace {
+
+// The ports are asked about about once a second in --watch.
+constexpr std::chrono::milliseconds RoundInterval {1000};
+constexpr qint64 RedrawIntervalMs = 100;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("MultiFlash", text);
+}
+
+QString versionText(int version)
+{
+    return QString::asprintf("V%d.%02d", version / 100, version % 100);
+}
+
+} // namespace
+
+MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *parent)
+    : QObject(parent),
+      options(options),
+      console(console),
+      reporter(console, options.json),
+      firmware(console),
+      recorder(reporter, options.record)
+{
+    roundTimer.setInterval(RoundInterval);
+    connect(&roundTimer, &QTimer::timeout, this, &MultiFlash::probeRound);
+    connect(&stopSignals, &StopSignals::received, this, &MultiFlash::onStopSignal);
+}
+
+void MultiFlash::start()
+{
+    if (options.mode == CliOptions::Mode::Flash && !firmware.load(options.file)) {
+        emit finished(ExitCode::FileRefused);
+        return;
+    }
+    if (options.watch) {
+        reporter.say(tr("Warte auf HW (Ende mit Ctrl-C) ..."));
+        roundTimer.start();
+    }
+    probeRound();
+}
+
+// --watch follows USB adapters only, unless ports are named: the machine's
+// other serial ports may belong to something else entirely.
+QStringList MultiFlash::watchedDevices() const
+{
+    QStringList devices;
+    if (!options.ports.isEmpty()) {
+        for (const QString &port : options.ports)
+            devices << PortNames::devicePath(port);
+    } else if (options.all || !options.watch) {
+        for (const QString &name : PortNames::comNames())
+            devices << PortNames::devicePath(name);
+    } else if (qEnvironmentVariableIsSet(PortNames::EnvironmentVariable)) {
+        devices = PortNames::devicePaths();
+    } else {
+        for (const QString &path : PortNames::devicePaths()) {
+            const QString name = QFileInfo(path).fileName();
+            if (name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM")))
+                devices << path;
+        }
+    }
+    devices.removeAll(QString());
+    devices.removeDuplicates();
+    return devices;
+}
+
+void MultiFlash::probeRound()
+{
+    if (stops > 0)
+        return;
+    const QStringList devices = watchedDevices();
+    for (const auto &slot : watched) {
+        // A device path that went away takes a new instrument when it comes back.
+        if (!devices.contains(slot->device) && !slot->session)
+            slot->armed = true;
+    }
+    probing = true;
+    for (const QString &device : devices) {
+        auto found = std::find_if(watched.begin(), watched.end(),
+                                  [&](const auto &slot) { return slot->device == device; });
+        if (found == watched.end()) {
+            watched.push_back(std::make_unique<Slot>());
+            watched.back()->device = device;
+            found = watched.end() - 1;
+        }
+        Slot &slot = **found;
+        if (!slot.probe && !(slot.session && slot.session->isRunning()))
+            probe(slot);
+    }
+    probing = false;
+    checkDone();
+}
+
+void MultiFlash::probe(Slot &slot)
+{
+    slot.port = comName(slot.device);
+    slot.session.reset();
+    slot.probe = std::make_unique<PortProbe>(slot.device);
+    connect(slot.probe.get(), &PortProbe::finished, this, [this, &slot] { onProbed(slot); });
+    slot.probe->start(options.baudRate != 0 ? options.baudRate : Modem::DefaultBaudRate);
+}
+
+void MultiFlash::onProbed(Slot &slot)
+{
+    const PortProbe::Result result = slot.probe->result();
+    if (result != PortProbe::Result::Found) {
+        const bool failedBefore = result == PortProbe::Result::NoReply && recorder.lastWriteUnfinished(slot.device);
+        if (failedBefore && !options.watch)
+            reporter.warn(FlasherText::stillWaiting(slot.port));
+        noteSilence(slot);
+        slot.probe.reset();
+        checkDone();
+        return;
+    }
+    slot.silentSince.invalidate();
+    const int version = slot.probe->firmwareVersion();
+    if (options.mode == CliOptions::Mode::Info || !slot.armed || stops > 0) {
+        if (options.mode == CliOptions::Mode::Info) {
+            const PortIdentity identity = PortIdentity::of(slot.device);
+            reporter.say(tr("%1  %2  %3  FW: %4").arg(slot.port, slot.device, identity.text(), versionText(version)));
+            reporter.found(slot.port, slot.device, version);
+            rows.push_back({slot.port, slot.device, identity.serialNumber(), versionText(version), tr("gefunden"), 0, 0});
+        }
+        slot.probe.reset();
+        checkDone();
+        return;
+    }
+    startWrite(slot);
+}
+
+void MultiFlash::noteSilence(Slot &slot)
+{
+    if (!slot.silentSince.isValid())
+        slot.silentSince.start();
+    if (slot.silentSince.hasExpired(qint64(options.rearmAfterSeconds) * 1000))
+        slot.armed = true;
+}
+
+void MultiFlash::startWrite(Slot &slot)
+{
+    slot.armed = false;
+    const int version = slot.probe->firmwareVersion();
+    reporter.found(slot.port, slot.device, version);
+    const FlashSession::Target target {slot.port, slot.device, version};
+    slot.session = std::make_unique<FlashSession>(slot.probe->modem(), target, firmware);
+    FlashSession *session = slot.session.get();
+    connect(session, &FlashSession::waiting, this, [this, &slot](int seconds) {
+        showState(slot, ProgressPrinter::waitingText(seconds));
+    });
+    connect(session, &FlashSession::progressed, this, [this, &slot](int released, int total) {
+        reporter.progress(slot.port, released, total);
+        const int step = total / ProgressPrinter::PlainSteps;
+        if (console.isTerminal() || (step > 0 && released % step == 0))
+            showState(slot, DialogueText::blockProgress(released, total));
+    });
+    connect(session, &FlashSession::finished, this, [this, &slot] { onWritten(slot); });
+    showState(slot, tr("%1, schreibe").arg(DialogueText::firmwareVersion(version)));
+    session->start();
+}
+
+void MultiFlash::onWritten(Slot &slot)
+{
+    FlashSession &session = *slot.session;
+    const FlashOutcome outcome = session.outcome();
+    const QJsonObject entry = recorder.record(session, firmware);
+    reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
+    reporter.emitJson(QStringLiteral("outcome"), entry);
+    showState(slot, outcome.isWritten() ? outcome.text() : outcome.text() + QStringLiteral(". ") + outcome.advice());
+    rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber(),
+                    versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
+                    session.blocksSent(), session.seconds()});
+    slot.probe->modem().closePort();
+    slot.probe.reset();
+    slot.silentSince.invalidate();
+    checkDone();
+}
+
+// As for one instrument: the first stop lets running writes end (and, in
+// --watch, takes no new instrument), a second SIGINT or SIGTERM stops them.
+void MultiFlash::onStopSignal(int number)
+{
+    roundTimer.stop();
+    if (!anyRunning()) {
+        // Waiting for instruments is what --watch does; elsewhere nothing is done yet.
+        interrupted = interrupted || !options.watch;
+        stops = qMax(stops, 1);
+        checkDone();
+        return;
+    }
+    if (number == SIGHUP) {
+        stops = qMax(stops, 1);
+        return;
+    }
+    if (++stops == 1) {
+        reporter.warn(FlasherText::keepWriting());
+        return;
+    }
+    interrupted = true;
+    for (const auto &slot : watched)
+        if (slot->session && slot->session->isRunning())
+            slot->session->interrupt();
+}
+
+void MultiFlash::showState(Slot &slot, const QString &state)
+{
+    slot.state = state;
+    if (reporter.isJson())
+        return;
+    if (!console.isTerminal()) {
+        reporter.say(QStringLiteral("%1: %2").arg(slot.port, state));
+        return;
+    }
+    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(RedrawIntervalMs) || !slot.session
+        || !slot.session->isRunning())
+        redraw();
+}
+
+void MultiFlash::redraw()
+{
+    sinceRedraw.start();
+    QStringList lines;
+    for (const auto &slot : watched) {
+        if (slot->state.isEmpty())
+            continue;
+        QString text = slot->state;
+        if (slot->session && slot->session->isRunning() && slot->session->blocksSent() > 0)
+            text = ProgressPrinter::line(slot->session->blocksSent(), slot->session->blockTotal(),
+                                         qint64(slot->session->seconds() * 1000), console.width() - 8, 20);
+        lines << QStringLiteral("%1 %2").arg(slot->port, -6).arg(text);
+    }
+    console.board(lines);
+}
+
+bool MultiFlash::anyRunning() const
+{
+    return std::any_of(watched.begin(), watched.end(),
+                       [](const auto &slot) { return slot->session && slot->session->isRunning(); });
+}
+
+void MultiFlash::checkDone()
+{
+    if (ended || probing || anyRunning())
+        return;
+    const bool probesPending = std::any_of(watched.begin(), watched.end(),
+                                           [](const auto &slot) { return slot->probe && !slot->session; });
+    if (probesPending && stops == 0)
+        return;
+    if (options.watch && stops == 0)
+        return;
+    ended = true;
+    roundTimer.stop();
+    const int code = exitCode();
+    printSummary(code);
+    emit finished(code);
+}
+
+int MultiFlash::exitCode() const
+{
+    const bool failed = std::any_of(rows.begin(), rows.end(), [this](const Row &row) {
+        return row.result != tr("geschrieben") && row.result != tr("gefunden");
+    });
+    if (interrupted)
+        return ExitCode::Stopped;
+    if (failed)
+        return ExitCode::WriteFailed;
+    if (rows.empty() && !options.watch)
+        return ExitCode::NoInstrument;
+    return ExitCode::Success;
+}
+
+void MultiFlash::printSummary(int exitCode)
+{
+    if (rows.empty() && !options.watch) {
+        reporter.warn(FlasherText::noneFound());
+    } else if (options.mode == CliOptions::Mode::Flash) {
+        reporter.say(tr("%1 %2 %3 %4 %5 %6 %7")
+                             .arg(tr("Port"), -6).arg(tr("Geraet"), -20).arg(tr("USB-Seriennr."), -16)
+                             .arg(tr("FW vorher"), -9).arg(tr("Ergebnis"), -13).arg(tr("Bloecke"), 7)
+                             .arg(tr("Sekunden"), 8));
+        for (const Row &row : rows)
+            reporter.say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                                 .arg(row.port, -6).arg(row.device, -20).arg(row.usbSerial.isEmpty() ? QStringLiteral("-") : row.usbSerial, -16)
+                                 .arg(row.firmware, -9).arg(row.result, -13).arg(row.blocks, 7)
+                                 .arg(row.seconds, 8, 'f', 1));
+    }
+    const auto written = std::count_if(rows.begin(), rows.end(), [this](const Row &r) { return r.result == tr("geschrieben"); });
+    reporter.summary(int(written), int(rows.size() - size_t(written)), exitCode);
+}
+
+QString MultiFlash::comName(const QString &device) const
+{
+    const qsizetype index = PortNames::devicePaths().indexOf(device);
+    return index >= 0 ? QStringLiteral("COM%1").arg(index + 1) : device;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "cli/CliOptions.h"
+#include "cli/FirmwareCheck.h"
+#include "cli/FlashSession.h"
+#include "cli/Recorder.h"
+#include "cli/Reporter.h"
+#include "device/PortProbe.h"
+#include "device/StopSignals.h"
+
+#include <QElapsedTimer>
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class Console;
+
+// Several instruments at once. --all and several --port: every port asked
+// at the same time, then every instrument that answered written, each on
+// its own. --watch: the ports asked about once a second, and each newly
+// answering instrument written once. --info: asked, shown, nothing written.
+class MultiFlash : public QObject
+{
+    Q_OBJECT
+
+public:
+    MultiFlash(const CliOptions &options, Console &console, QObject *parent = nullptr);
+
+    void start();
+
+signals:
+    void finished(int exitCode);
+
+private:
+    // One port, followed by its device path.
+    struct Slot
+    {
+        QString port;
+        QString device;
+        std::unique_ptr<PortProbe> probe;
+        std::unique_ptr<FlashSession> session;
+        bool armed = true;
+        QElapsedTimer silentSince;
+        QString state;
+    };
+    struct Row
+    {
+        QString port, device, usbSerial, firmware, result;
+        int blocks = 0;
+        double seconds = 0;
+    };
+
+    QStringList watchedDevices() const;
+    void probeRound();
+    void probe(Slot &slot);
+    void onProbed(Slot &slot);
+    void noteSilence(Slot &slot);
+    void startWrite(Slot &slot);
+    void onWritten(Slot &slot);
+    void onStopSignal(int number);
+    void showState(Slot &slot, const QString &state);
+    void redraw();
+    void checkDone();
+    void printSummary(int exitCode);
+    int exitCode() const;
+    bool anyRunning() const;
+    QString comName(const QString &device) const;
+
+    CliOptions options;
+    Console &console;
+    Reporter reporter;
+    FirmwareCheck firmware;
+    Recorder recorder;
+    StopSignals stopSignals;
+    std::vector<std::unique_ptr<Slot>> watched;
+    std::vector<Row> rows;
+    QTimer roundTimer;
+    QElapsedTimer sinceRedraw;
+    int stops = 0;
+    bool interrupted = false;
+    bool probing = false;
+    bool ended = false;
+};

@@ -1,0 +1,66 @@
+#include "cli/Reporter.h"
+
+#include "cli/Console.h"
+#include "device/DialogueText.h"
+#include "serial/PortIdentity.h"
+
+#include <QJsonDocument>
+
+namespace {
+constexpr qint64 ProgressIntervalMs = 100;
+} // namespace
+
+Reporter::Reporter(Console &console, bool json)
+    : out(console), json(json)
+{
+    if (json)
+        out.reserveOutputForRaw();
+}
+
+void Reporter::say(const QString &text)
+{
+    out.line(text);
+}
+
+void Reporter::warn(const QString &text)
+{
+    out.error(text);
+}
+
+void Reporter::emitJson(const QString &type, QJsonObject fields)
+{
+    if (!json)
+        return;
+    fields.insert(QStringLiteral("type"), type);
+    out.raw(QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact)));
+}
+
+void Reporter::progress(const QString &port, int blocksSent, int blockTotal, bool last)
+{
+    if (!json)
+        return;
+    QElapsedTimer &since = lastProgress[port];
+    if (!last && since.isValid() && !since.hasExpired(ProgressIntervalMs))
+        return;
+    since.start();
+    emitJson(QStringLiteral("progress"),
+             {{QStringLiteral("port"), port}, {QStringLiteral("block"), blocksSent}, {QStringLiteral("blocks"), blockTotal}});
+}
+
+void Reporter::found(const QString &port, const QString &device, int firmwareVersion)
+{
+    if (!json)
+        return;
+    QJsonObject fields = PortIdentity::of(device).toJson();
+    fields.insert(QStringLiteral("port"), port);
+    fields.insert(QStringLiteral("device"), device);
+    fields.insert(QStringLiteral("firmware"), DialogueText::firmwareVersion(firmwareVersion).mid(4));
+    emitJson(QStringLiteral("found"), fields);
+}
+
+void Reporter::summary(int written, int failed, int exitCode)
+{
+    emitJson(QStringLiteral("summary"), {{QStringLiteral("written"), written},
+                                         {QStringLiteral("failed"), failed},
+                                         {QStringLiteral("exit"), exitCode}});
+}

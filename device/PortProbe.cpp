@@ -1,0 +1,65 @@
+#include "device/PortProbe.h"
+
+#include "device/SearchStep.h"
+#include "device/SearchTiming.h"
+#include "device/VersionReply.h"
+#include "serial/PortNames.h"
+
+#include <QSerialPort>
+
+PortProbe::PortProbe(const QString &portName, QObject *parent)
+    : QObject(parent), name(portName), path(PortNames::devicePath(portName))
+{
+    replyWait.setSingleShot(true);
+    replyWait.setTimerType(Qt::PreciseTimer);
+    connect(&replyWait, &QTimer::timeout, this, &PortProbe::judge);
+}
+
+void PortProbe::start(int baudRate)
+{
+    outcome = Result::Pending;
+    line.setBaudRate(baudRate);
+    if (!line.openPort(name)) {
+        line.closePort(); // releases a half-opened port
+        // Queued, so that every caller hears of it the same way.
+        QMetaObject::invokeMethod(this, [this] { end(Result::Unavailable); }, Qt::QueuedConnection);
+        return;
+    }
+    char stale[SearchState::ReplyBufferSize];
+    line.readData(stale, sizeof stale);
+    line.writeString(VersionReply::Query);
+    connect(line.device(), &QIODevice::readyRead, this, &PortProbe::takeReply);
+    replyWait.start(SearchTiming::ReplyWait);
+}
+
+void PortProbe::takeReply()
+{
+    if (QSerialPort *port = line.device(); port && port->bytesAvailable() >= VersionReply::Size)
+        judge();
+}
+
+void PortProbe::judge()
+{
+    if (outcome != Result::Pending)
+        return;
+    replyWait.stop();
+    char bytes[VersionReply::Size];
+    if (line.readData(bytes, VersionReply::Size) != VersionReply::Size) {
+        end(Result::NoReply);
+        return;
+    }
+    const VersionReply reply = VersionReply::fromBytes(bytes);
+    tag = reply.tag;
+    version = reply.version;
+    end(reply.isAccepted() ? Result::Found : Result::Refused);
+}
+
+void PortProbe::end(Result result)
+{
+    outcome = result;
+    if (result != Result::Found)
+        line.closePort();
+    else if (QSerialPort *port = line.device())
+        disconnect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
+    emit finished();
+}

@@ -1,0 +1,215 @@
+#include "SimInstrument.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <memory>
+#include <vector>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString FullHex = QStringLiteral(ZW_TEST_DATA "/hex/full.hex");
+const QString SmallHex = QStringLiteral(ZW_TEST_DATA "/hex/small.hex");
+constexpr int RunTimeoutMs = 60000;
+
+// The flasher as a child process, with its own record file.
+struct Flasher
+{
+    QProcess process;
+    QString out;
+    QString err;
+
+    void start(const QStringList &arguments, const QString &ports, const QString &dataHome)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ZIRBELWERK_PORTS"), ports);
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ZW_FLASH_CLI), arguments);
+    }
+    int finish(int timeoutMs = RunTimeoutMs)
+    {
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished();
+            return -1;
+        }
+        out += QString::fromLocal8Bit(process.readAllStandardOutput());
+        err += QString::fromLocal8Bit(process.readAllStandardError());
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    }
+    // Waits until stdout has shown text, keeping what it read.
+    bool waitForOutput(const QString &text, int timeoutMs = 10000)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!out.contains(text) && clock.elapsed() < timeoutMs) {
+            process.waitForReadyRead(50);
+            out += QString::fromLocal8Bit(process.readAllStandardOutput());
+        }
+        return out.contains(text);
+    }
+    void signal(int number) { ::kill(pid_t(process.processId()), number); }
+};
+
+QList<QJsonObject> recordLines(const QString &dataHome)
+{
+    QFile file(dataHome + QStringLiteral("/zirbelwerk/flash-record.jsonl"));
+    QList<QJsonObject> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    while (!file.atEnd())
+        lines << QJsonDocument::fromJson(file.readLine()).object();
+    return lines;
+}
+
+} // namespace
+
+// The flasher with several instruments, signals and its record, each
+// against real simulated instruments.
+class FlashFleetTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void allWritesEveryInstrumentOnItsOwn();
+    void watchWritesEachNewInstrumentOnce();
+    void secondInterruptStopsWithBlock();
+    void hangUpWithClosedOutputFinishesWrite();
+    void jsonLinesParseAndRecordHoldsTheWrite();
+
+private:
+    QTemporaryDir dataHome;
+};
+
+void FlashFleetTest::allWritesEveryInstrumentOnItsOwn()
+{
+    std::vector<std::unique_ptr<SimInstrument>> sims;
+    QStringList paths;
+    for (int i = 0; i < 4; ++i) {
+        const QStringList silent = i == 3 ? QStringList {"--silent-at", "300"} : QStringList {};
+        sims.push_back(std::make_unique<SimInstrument>(QStringList {"--erase-ms", "0"} + silent));
+        QVERIFY(sims.back()->start());
+        paths << sims.back()->devicePath();
+    }
+    Flasher flasher;
+    flasher.start({"--all", FullHex}, paths.join(QLatin1Char(':')), dataHome.path());
+    QCOMPARE(flasher.finish(), 4);
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(sims[size_t(i)]->waitForWrites(1, 5s));
+        QCOMPARE(sims[size_t(i)]->report().value(QStringLiteral("blocks")), QStringLiteral("1008"));
+        QCOMPARE(sims[size_t(i)]->violations(), QStringList());
+    }
+    const QStringList summary = flasher.out.split(QLatin1Char('\n')).filter(QStringLiteral("COM4 "));
+    QVERIFY2(!summary.isEmpty() && summary.last().contains(QStringLiteral("no_reply")), qPrintable(flasher.out));
+    QCOMPARE(flasher.out.split(QLatin1Char('\n')).filter(QStringLiteral("geschrieben")).size(), 3);
+}
+
+void FlashFleetTest::watchWritesEachNewInstrumentOnce()
+{
+    QTemporaryDir links;
+    const QString link = links.filePath(QStringLiteral("fixture"));
+    Flasher flasher;
+    flasher.start({"--watch", "--rearm-after", "1", SmallHex}, link, dataHome.path());
+    QVERIFY(flasher.waitForOutput(QStringLiteral("Warte auf HW")));
+    {
+        SimInstrument sim({"--erase-ms", "0", "--link", link});
+        QVERIFY(sim.start());
+        QVERIFY(sim.waitForWrites(1, 10s));
+        // It stays on the fixture: no second write.
+        QTest::qWait(2500);
+        QCOMPARE(sim.report().value(QStringLiteral("writes")), QStringLiteral("1"));
+    }
+    QTest::qWait(1500);
+    SimInstrument again({"--erase-ms", "0", "--link", link});
+    QVERIFY(again.start());
+    QVERIFY(again.waitForWrites(1, 10s));
+    flasher.signal(SIGINT);
+    QCOMPARE(flasher.finish(), 0);
+    QCOMPARE(flasher.out.count(QStringLiteral("Flash neu beschrieben!")), 2);
+}
+
+void FlashFleetTest::secondInterruptStopsWithBlock()
+{
+    SimInstrument sim({"--erase-ms", "0", "--block-ms", "5"});
+    QVERIFY(sim.start());
+    Flasher flasher;
+    flasher.start({"--port", sim.devicePath(), FullHex}, sim.devicePath(), dataHome.path());
+    QVERIFY(flasher.waitForOutput(QStringLiteral("Flash schreiben starten")));
+    QTest::qWait(300);
+    flasher.signal(SIGINT);
+    QTest::qWait(300);
+    flasher.signal(SIGINT);
+    QCOMPARE(flasher.finish(), 5);
+    QVERIFY2(flasher.err.contains(QStringLiteral("halb beschrieben")), qPrintable(flasher.err));
+    QVERIFY2(flasher.err.contains(QRegularExpression(QStringLiteral("Schreiben abgebrochen, Abbruch bei Block \\d+ / 1008"))),
+             qPrintable(flasher.err));
+    QVERIFY(flasher.err.contains(QStringLiteral("Geraet aus- und einschalten, dann neu schreiben")));
+    QCOMPARE(recordLines(dataHome.path()).last().value(QStringLiteral("result")).toString(), QStringLiteral("interrupted"));
+}
+
+void FlashFleetTest::hangUpWithClosedOutputFinishesWrite()
+{
+    SimInstrument sim({"--erase-ms", "0", "--block-ms", "2"});
+    QVERIFY(sim.start());
+    Flasher flasher;
+    flasher.start({"--port", sim.devicePath(), FullHex}, sim.devicePath(), dataHome.path());
+    QVERIFY(flasher.waitForOutput(QStringLiteral("Flash schreiben starten")));
+    // The session ends: no one reads its output any more.
+    flasher.process.closeReadChannel(QProcess::StandardOutput);
+    flasher.process.closeReadChannel(QProcess::StandardError);
+    flasher.signal(SIGHUP);
+    QCOMPARE(flasher.finish(), 0);
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.report().value(QStringLiteral("blocks")), QStringLiteral("1008"));
+    QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
+}
+
+void FlashFleetTest::jsonLinesParseAndRecordHoldsTheWrite()
+{
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    const int before = int(recordLines(dataHome.path()).size());
+    Flasher flasher;
+    flasher.start({"--json", "-p", sim.devicePath(), SmallHex}, sim.devicePath(), dataHome.path());
+    QCOMPARE(flasher.finish(), 0);
+    QStringList types;
+    for (const QString &line : flasher.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        QJsonParseError error {};
+        const QJsonObject object = QJsonDocument::fromJson(line.toUtf8(), &error).object();
+        QVERIFY2(error.error == QJsonParseError::NoError, qPrintable(line));
+        types << object.value(QStringLiteral("type")).toString();
+    }
+    QCOMPARE(types.first(), QStringLiteral("found"));
+    QVERIFY(types.contains(QStringLiteral("progress")));
+    QCOMPARE(types.mid(types.size() - 2), (QStringList {"outcome", "summary"}));
+
+    const QList<QJsonObject> records = recordLines(dataHome.path());
+    QCOMPARE(records.size(), before + 1);
+    const QJsonObject record = records.last();
+    const QStringList keys {"time", "program", "version", "host", "user", "port", "device", "usb_vid", "usb_pid",
+                            "usb_serial", "usb_description", "firmware_before", "file", "file_size",
+                            "file_sha256", "image_length", "blocks", "result", "failure", "message",
+                            "block", "seconds"};
+    for (const QString &key : keys)
+        QVERIFY2(record.contains(key), qPrintable(key));
+    QFile hex(SmallHex);
+    QVERIFY(hex.open(QIODevice::ReadOnly));
+    QCOMPARE(record.value(QStringLiteral("file_sha256")).toString(),
+             QString::fromLatin1(QCryptographicHash::hash(hex.readAll(), QCryptographicHash::Sha256).toHex()));
+    QCOMPARE(record.value(QStringLiteral("result")).toString(), QStringLiteral("written"));
+    QCOMPARE(record.value(QStringLiteral("program")).toString(), QStringLiteral("zirbelwerk-flash"));
+}
+
+QTEST_GUILESS_MAIN(FlashFleetTest)
+#include "tst_flashfleet.moc"

@@ -49,6 +49,12 @@ QString FlashOutcome::advice() const
     return leftInstrumentWaiting() ? DialogueText::switchOffAndOn() : QString();
 }
 
+QString FlashOutcome::fullText() const
+{
+    const QString next = advice();
+    return next.isEmpty() ? text() : text() + QStringLiteral(". ") + next;
+}
+
 QString FlashOutcome::code() const
 {
     switch (why) {

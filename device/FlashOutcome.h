@@ -39,6 +39,8 @@ public:
     QString shortText() const;
     // What to do next; empty when the instrument was not touched.
     QString advice() const;
+    // text() and advice() as one line, where there is room for both.
+    QString fullText() const;
     // Untranslated, for scripts and records: no_reply, line_lost, ...
     QString code() const;
 

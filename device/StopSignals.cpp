@@ -3,66 +3,89 @@
 #include <QSocketNotifier>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
 #include <fcntl.h>
-#include <sys/socket.h>
 #include <unistd.h>
-#endif
+
+#include <cerrno>
+#include <csignal>
 
 namespace {
 
-#ifdef Q_OS_UNIX
-int pipeEnds[2] = {-1, -1};
-constexpr int Caught[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int StopSignalNumbers[] = {SIGINT, SIGTERM, SIGHUP};
 
-void onSignal(int number)
+// The pipe of the newest instance; all a handler may touch.
+volatile std::sig_atomic_t currentWriteEnd = -1;
+
+extern "C" void passOn(int signalNumber)
 {
-    const int saved = errno;
-    const unsigned char byte = static_cast<unsigned char>(number);
-    [[maybe_unused]] const auto written = ::write(pipeEnds[0], &byte, 1);
-    errno = saved;
+    const int savedErrno = errno;
+    const unsigned char byte = static_cast<unsigned char>(signalNumber);
+    if (currentWriteEnd >= 0 && ::write(currentWriteEnd, &byte, 1) < 0) {
+        // a full pipe already holds a stop request
+    }
+    errno = savedErrno;
 }
 
-void setDisposition(int number, void (*handler)(int))
+void setDisposition(int signalNumber, void (*handler)(int))
 {
     struct sigaction action {};
     action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    ::sigaction(number, &action, nullptr);
+    ::sigaction(signalNumber, &action, nullptr);
 }
-#endif
 
 } // namespace
 
 StopSignals::StopSignals(QObject *parent)
     : QObject(parent)
 {
-#ifdef Q_OS_UNIX
-    if (pipeEnds[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeEnds) != 0)
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    notifier = new QSocketNotifier(pipeEnds[1], QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::readPending);
-    for (int number : Caught)
-        setDisposition(number, onSignal);
+    readEnd = ends[0];
+    writeEnd = ends[1];
+    notifier = new QSocketNotifier(readEnd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::takeSignals);
+    earlierWriteEnd = currentWriteEnd;
+    currentWriteEnd = writeEnd;
+    for (int number : StopSignalNumbers)
+        setDisposition(number, passOn);
     setDisposition(SIGPIPE, SIG_IGN);
-#endif
 }
 
 StopSignals::~StopSignals()
 {
-#ifdef Q_OS_UNIX
-    for (int number : Caught)
-        setDisposition(number, SIG_DFL);
-    setDisposition(SIGPIPE, SIG_DFL);
-#endif
+    if (readEnd < 0)
+        return;
+    currentWriteEnd = earlierWriteEnd;
+    if (earlierWriteEnd < 0) {
+        for (int number : StopSignalNumbers)
+            setDisposition(number, SIG_DFL);
+        setDisposition(SIGPIPE, SIG_DFL);
+    }
+    ::close(readEnd);
+    ::close(writeEnd);
 }
 
-void StopSignals::readPending()
+void StopSignals::takeSignals()
 {
-#ifdef Q_OS_UNIX
     unsigned char byte = 0;
-    while (::read(pipeEnds[1], &byte, 1) == 1)
-        emit received(int(byte));
-#endif
+    while (::read(readEnd, &byte, 1) == 1)
+        emit received(byte);
 }
+
+#else
+
+StopSignals::StopSignals(QObject *parent)
+    : QObject(parent)
+{
+}
+
+StopSignals::~StopSignals() = default;
+
+void StopSignals::takeSignals()
+{
+}
+
+#endif

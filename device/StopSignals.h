@@ -5,22 +5,24 @@
 class QSocketNotifier;
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop
-// (self-pipe; the handler only writes one byte), so that a front end can
-// decide what a stop means while the instrument is being written. SIGPIPE
-// is ignored while it lives: a vanished reader must not end a write.
+// (self-pipe; the handler only writes one byte). SIGPIPE is ignored while
+// it lives. Of several at once, the newest one receives.
 class StopSignals : public QObject
 {
     Q_OBJECT
 
 public:
     explicit StopSignals(QObject *parent = nullptr);
-    ~StopSignals() override;
+    ~StopSignals() override; // default dispositions back
 
 signals:
     void received(int signalNumber);
 
 private:
-    void readPending();
+    void takeSignals();
 
+    int readEnd = -1;
+    int writeEnd = -1;
+    int earlierWriteEnd = -1;
     QSocketNotifier *notifier = nullptr;
 };

@@ -1,7 +1,10 @@
 #include "image/HexLoader.h"
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <array>
@@ -22,6 +25,7 @@ constexpr int RecordOverhead = 5;
 constexpr int MaxRecordBytes = RecordOverhead + 255;
 
 constexpr int DataRecord = 0x00;
+constexpr int EndOfFileRecord = 0x01;
 constexpr int SegmentAddressRecord = 0x02;
 constexpr int LinearAddressRecord = 0x04;
 constexpr qint32 FirstAddressAbove64K = 0x10000;
@@ -52,6 +56,11 @@ int hexValue(char c)
 bool isSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("HexLoader", text);
 }
 
 QString hex(qint64 value, int width = 4)
@@ -90,8 +99,9 @@ bool HexLoader::loadFile(const QString &path)
 {
     const QString shownPath = QDir::toNativeSeparators(path);
     QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return refuse(0, QStringLiteral("Datei kann nicht geoeffnet werden: %1").arg(shownPath));
+    // Opened, a folder would only fail later, at reading.
+    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        return refuseFile(path, file);
 
     // Sequential devices report no size; read one byte past the limit to
     // tell a file that is too large.
@@ -99,10 +109,26 @@ bool HexLoader::loadFile(const QString &path)
                                               : std::min(file.size() + 1, MaxFileSize + 1);
     const QByteArray text = file.read(wanted);
     if (file.error() != QFileDevice::NoError)
-        return refuse(0, QStringLiteral("Datei kann nicht gelesen werden: %1").arg(shownPath));
+        return refuse(0, tr("Datei kann nicht gelesen werden: %1 (%2)").arg(shownPath, file.errorString()));
     if (text.size() > MaxFileSize)
-        return refuse(0, QStringLiteral("Datei ist zu gross fuer eine HEX-Datei: %1").arg(shownPath));
+        return refuse(0, tr("Datei ist zu gross fuer eine HEX-Datei: %1").arg(shownPath));
+    if (text.isEmpty())
+        return refuse(0, tr("Datei ist leer: %1").arg(shownPath));
     return loadText(text);
+}
+
+// What stands in the way, so that the user knows what to change.
+bool HexLoader::refuseFile(const QString &path, const QFile &file)
+{
+    const QString shownPath = QDir::toNativeSeparators(path);
+    const QFileInfo info(path);
+    if (path.isEmpty())
+        return refuse(0, tr("Keine Datei angegeben"));
+    if (!info.exists())
+        return refuse(0, tr("Datei nicht gefunden: %1").arg(shownPath));
+    if (info.isDir())
+        return refuse(0, tr("Ist ein Ordner, keine Datei: %1").arg(shownPath));
+    return refuse(0, tr("Datei kann nicht geoeffnet werden: %1 (%2)").arg(shownPath, file.errorString()));
 }
 
 bool HexLoader::loadText(const QByteArray &text)
@@ -116,12 +142,28 @@ bool HexLoader::loadText(const QByteArray &text)
     segmentBase = 0;
     highestAddress = -1;
     storedAny = false;
+    sawEndOfFile = false;
 
     if (!parse(text) || !judge())
         return false;
+    accept(text);
+    return true;
+}
+
+void HexLoader::accept(const QByteArray &text)
+{
     std::swap(current, candidate);
     currentLength = highestAddress;
-    return true;
+    acceptedEndOfFile = sawEndOfFile;
+    acceptedSize = text.size();
+    acceptedSha256 = QCryptographicHash::hash(text, QCryptographicHash::Sha256);
+}
+
+QString HexLoader::warningString() const
+{
+    if (acceptedEndOfFile)
+        return {};
+    return tr("Endesatz :00000001FF fehlt: die Datei ist vielleicht unvollstaendig (Download abgebrochen?)");
 }
 
 bool HexLoader::parse(const QByteArray &text)
@@ -197,8 +239,11 @@ bool HexLoader::takeRecord(const Record &record, int line)
         else
             segmentBase = record.addressValue();
         return true;
+    case EndOfFileRecord:
+        sawEndOfFile = true;
+        return true;
     default:
-        return true; // end of file and start addresses mean nothing here
+        return true; // start addresses mean nothing here
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <memory>
 
+class QFile;
+
 // Reads an Intel HEX firmware file over the current firmware image and
 // decides whether the result may be written to the instrument.
 //
@@ -16,7 +18,9 @@
 // correct checksum, anything else is passed over. Data records are stored only
 // while the extended linear address is 0, which needs a type-04 record with
 // 0000 before them; data that a type-04 or type-02 base places above 64 KiB
-// is passed over. The end-of-file record does not end the load.
+// is passed over. The end-of-file record does not end the load; a file
+// without one is accepted all the same, but warned about (warningString()),
+// since a download cut short looks just like it.
 //
 // A load is parsed into a copy: only an accepted file replaces image() and
 // imageLength(), and it changes only the cells its records address. A
@@ -27,7 +31,8 @@ class HexLoader
 public:
     explicit HexLoader(const FirmwareImage &currentImage, qint32 currentLength);
 
-    // True when the file is accepted.
+    // True when the file is accepted. A file that cannot be read is
+    // refused with what happened: missing, a folder, no permission, empty.
     bool loadFile(const QString &path);
     bool loadText(const QByteArray &text);
 
@@ -39,6 +44,14 @@ public:
     // 1-based line of the damaged record, 0 when the reason is not a record.
     int errorLine() const { return errorAtLine; }
 
+    // Of the last accepted load.
+    bool hasEndOfFileRecord() const { return acceptedEndOfFile; }
+    // German; empty unless the last accepted load lacks its end-of-file record.
+    QString warningString() const;
+    // Of the bytes the last accepted load read.
+    qint64 fileSize() const { return acceptedSize; }
+    QByteArray fileSha256() const { return acceptedSha256; }
+
 private:
     struct Record;
 
@@ -48,6 +61,8 @@ private:
     bool storeData(const Record &record, int line);
     bool judge();
     bool refuse(int line, const QString &reason);
+    bool refuseFile(const QString &path, const QFile &file);
+    void accept(const QByteArray &text);
 
     std::unique_ptr<FirmwareImage> current;
     std::unique_ptr<FirmwareImage> candidate;
@@ -58,6 +73,11 @@ private:
     qint32 segmentBase = 0;
     qint32 highestAddress = -1;
     bool storedAny = false;
+    bool sawEndOfFile = false;
+
+    bool acceptedEndOfFile = true;
+    qint64 acceptedSize = 0;
+    QByteArray acceptedSha256;
 
     QString error;
     int errorAtLine = 0;

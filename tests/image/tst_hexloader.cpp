@@ -1,5 +1,6 @@
 #include "image/HexLoader.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -88,6 +89,8 @@ class TestHexLoader : public QObject
     Q_OBJECT
 
 private:
+    QTemporaryDir scratch;
+
     static QString dataFile(const QString &name) { return QDir(ZW_HEX_DATA).filePath(name); }
 
     static void verifyUnchanged(const HexLoader &loader, const FirmwareImage &start, qint32 startLength)
@@ -241,9 +244,11 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("reason");
 
-        QTest::newRow("missing") << dataFile("missing.hex") << "Datei kann nicht geoeffnet werden";
-        QTest::newRow("empty name") << QString() << "Datei kann nicht geoeffnet werden";
-        QTest::newRow("directory") << QString(ZW_HEX_DATA) << "Datei kann nicht";
+        QVERIFY(QFile(scratch.filePath("empty.hex")).open(QIODevice::WriteOnly));
+        QTest::newRow("missing") << dataFile("missing.hex") << "Datei nicht gefunden: " + dataFile("missing.hex");
+        QTest::newRow("empty name") << QString() << "Keine Datei angegeben";
+        QTest::newRow("directory") << QString(ZW_HEX_DATA) << "Ist ein Ordner, keine Datei: " ZW_HEX_DATA;
+        QTest::newRow("empty") << scratch.filePath("empty.hex") << "Datei ist leer: " + scratch.filePath("empty.hex");
         if (QFile::exists("/dev/zero"))
             QTest::newRow("endless device") << "/dev/zero" << "Datei ist zu gross";
     }
@@ -270,7 +275,38 @@ private slots:
             QSKIP("this user reads files without read permission (root)");
         HexLoader loader(signedImage(), SignedLength);
         QVERIFY(!loader.loadFile(path));
-        QVERIFY(loader.errorString().startsWith("Datei kann nicht geoeffnet werden"));
+        QCOMPARE(loader.errorString(), "Datei kann nicht geoeffnet werden: " + path + " (Permission denied)");
+    }
+
+    // A cut download looks the same: accepted, but warned about.
+    void endOfFileRecordMissingIsWarned()
+    {
+        HexLoader loader(emptyFirmwareImage(), 0);
+        QVERIFY(loader.hasEndOfFileRecord());
+        QVERIFY(loader.loadText(signedRange(0x100)));
+        QVERIFY(!loader.hasEndOfFileRecord());
+        QVERIFY(loader.warningString().contains(":00000001FF fehlt"));
+
+        // A refused load keeps what the accepted one was.
+        QVERIFY(!loader.loadText(lines({linear(0), ":00"})));
+        QVERIFY(!loader.hasEndOfFileRecord());
+
+        QVERIFY(loader.loadText(signedRange(0x100) + EndOfFile));
+        QVERIFY(loader.hasEndOfFileRecord());
+        QCOMPARE(loader.warningString(), QString());
+    }
+
+    void acceptedFileIsMeasured()
+    {
+        QFile file(dataFile("small.hex"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        HexLoader loader(emptyFirmwareImage(), 0);
+        QVERIFY(loader.loadFile(file.fileName()));
+        QCOMPARE(loader.fileSize(), bytes.size());
+        QCOMPARE(loader.fileSha256(), QCryptographicHash::hash(bytes, QCryptographicHash::Sha256));
+        QVERIFY(!loader.loadFile(dataFile("segmented.hex")));
+        QCOMPARE(loader.fileSize(), bytes.size());
     }
 
     // Files written by srecord's srec_cat (see data/hex/make.sh); srec_cat

@@ -24,6 +24,16 @@ QString tr(const char *text)
     return QCoreApplication::translate("MultiFlash", text);
 }
 
+QString identityText(const PortIdentity &identity)
+{
+    if (!identity.isKnown())
+        return tr("(kein USB-Adapter bekannt)");
+    return QStringLiteral("USB %1:%2 %3 %4")
+        .arg(PortIdentity::hexId(identity.vendorId), PortIdentity::hexId(identity.productId),
+             identity.serialNumber, identity.description)
+        .simplified();
+}
+
 QString versionText(int version)
 {
     return QString::asprintf("V%d.%02d", version / 100, version % 100);
@@ -89,7 +99,8 @@ void MultiFlash::probeRound()
     const QStringList devices = watchedDevices();
     for (const auto &slot : watched) {
         // A device path that went away takes a new instrument when it comes back.
-        if (!devices.contains(slot->device) && !slot->session)
+        const bool running = slot->session && slot->session->isRunning();
+        if (!running && (!devices.contains(slot->device) || !QFileInfo::exists(slot->device)))
             slot->armed = true;
     }
     probing = true;
@@ -125,19 +136,18 @@ void MultiFlash::onProbed(Slot &slot)
         const bool failedBefore = result == PortProbe::Result::NoReply && recorder.lastWriteUnfinished(slot.device);
         if (failedBefore && !options.watch)
             reporter.warn(FlasherText::stillWaiting(slot.port));
-        noteSilence(slot);
         slot.probe.reset();
         checkDone();
         return;
     }
-    slot.silentSince.invalidate();
+    noteAnswer(slot);
     const int version = slot.probe->firmwareVersion();
     if (options.mode == CliOptions::Mode::Info || !slot.armed || stops > 0) {
         if (options.mode == CliOptions::Mode::Info) {
             const PortIdentity identity = PortIdentity::of(slot.device);
-            reporter.say(tr("%1  %2  %3  FW: %4").arg(slot.port, slot.device, identity.text(), versionText(version)));
+            reporter.say(tr("%1  %2  %3  FW: %4").arg(slot.port, slot.device, identityText(identity), versionText(version)));
             reporter.found(slot.port, slot.device, version);
-            rows.push_back({slot.port, slot.device, identity.serialNumber(), versionText(version), tr("gefunden"), 0, 0});
+            rows.push_back({slot.port, slot.device, identity.serialNumber, versionText(version), tr("gefunden"), 0, 0});
         }
         slot.probe.reset();
         checkDone();
@@ -146,12 +156,14 @@ void MultiFlash::onProbed(Slot &slot)
     startWrite(slot);
 }
 
-void MultiFlash::noteSilence(Slot &slot)
+// An instrument that was silent long enough since its last answer was
+// taken off the fixture or switched off: what answers now is a new one.
+void MultiFlash::noteAnswer(Slot &slot)
 {
-    if (!slot.silentSince.isValid())
-        slot.silentSince.start();
-    if (slot.silentSince.hasExpired(qint64(options.rearmAfterSeconds) * 1000))
+    const qint64 rearmAfterMs = qint64(options.rearmAfterSeconds) * 1000;
+    if (slot.lastAnswer.isValid() && slot.lastAnswer.hasExpired(rearmAfterMs + RoundInterval.count()))
         slot.armed = true;
+    slot.lastAnswer.start();
 }
 
 void MultiFlash::startWrite(Slot &slot)
@@ -184,12 +196,12 @@ void MultiFlash::onWritten(Slot &slot)
     reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
     reporter.emitJson(QStringLiteral("outcome"), entry);
     showState(slot, outcome.isWritten() ? outcome.text() : outcome.text() + QStringLiteral(". ") + outcome.advice());
-    rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber(),
+    rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
                     versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
                     session.blocksSent(), session.seconds()});
     slot.probe->modem().closePort();
     slot.probe.reset();
-    slot.silentSince.invalidate();
+    slot.lastAnswer.start();
     checkDone();
 }
 

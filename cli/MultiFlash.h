@@ -43,7 +43,7 @@ private:
         std::unique_ptr<PortProbe> probe;
         std::unique_ptr<FlashSession> session;
         bool armed = true;
-        QElapsedTimer silentSince;
+        QElapsedTimer lastAnswer;
         QString state;
     };
     struct Row
@@ -57,7 +57,7 @@ private:
     void probeRound();
     void probe(Slot &slot);
     void onProbed(Slot &slot);
-    void noteSilence(Slot &slot);
+    void noteAnswer(Slot &slot);
     void startWrite(Slot &slot);
     void onWritten(Slot &slot);
     void onStopSignal(int number);

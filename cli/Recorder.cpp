@@ -15,7 +15,7 @@ Recorder::Recorder(Reporter &reporter, const QString &path)
 QJsonObject Recorder::record(const FlashSession &session, const FirmwareCheck &firmware)
 {
     FlashRecordFacts facts;
-    facts.program = QStringLiteral("zirbelwerk-flash");
+    facts.program = QString::fromLatin1(FlashRecord::ProgramFlasher);
     facts.port = session.target().port;
     facts.device = session.target().device;
     facts.firmwareBefore = session.target().firmwareBefore;
@@ -23,7 +23,6 @@ QJsonObject Recorder::record(const FlashSession &session, const FirmwareCheck &f
     facts.fileSize = firmware.fileSize();
     facts.fileSha256 = firmware.fileSha256();
     facts.imageLength = firmware.imageLength();
-    facts.blocks = firmware.blockTotal();
     facts.outcome = session.outcome();
     facts.seconds = session.seconds();
     const QJsonObject entry = FlashRecord::entry(facts);

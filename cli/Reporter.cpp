@@ -7,7 +7,14 @@
 #include <QJsonDocument>
 
 namespace {
+
 constexpr qint64 ProgressIntervalMs = 100;
+
+QJsonValue nullOr(const QString &text)
+{
+    return text.isNull() ? QJsonValue() : QJsonValue(text);
+}
+
 } // namespace
 
 Reporter::Reporter(Console &console, bool json)
@@ -51,7 +58,11 @@ void Reporter::found(const QString &port, const QString &device, int firmwareVer
 {
     if (!json)
         return;
-    QJsonObject fields = PortIdentity::of(device).toJson();
+    const PortIdentity identity = PortIdentity::of(device);
+    QJsonObject fields {{QStringLiteral("usb_vid"), nullOr(PortIdentity::hexId(identity.vendorId))},
+                        {QStringLiteral("usb_pid"), nullOr(PortIdentity::hexId(identity.productId))},
+                        {QStringLiteral("usb_serial"), nullOr(identity.serialNumber)},
+                        {QStringLiteral("usb_description"), nullOr(identity.description)}};
     fields.insert(QStringLiteral("port"), port);
     fields.insert(QStringLiteral("device"), device);
     fields.insert(QStringLiteral("firmware"), DialogueText::firmwareVersion(firmwareVersion).mid(4));

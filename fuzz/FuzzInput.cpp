@@ -55,6 +55,14 @@ QString FuzzInput::utf8(qsizetype count)
     return decoder(bytes(count));
 }
 
+QString FuzzInput::utf16(qsizetype count)
+{
+    QString result;
+    for (qsizetype i = 0; i < count && !atEnd(); ++i)
+        result += QChar(word());
+    return result;
+}
+
 QString FuzzInput::text(int maxLength)
 {
     return utf8(byte() % (maxLength + 1));

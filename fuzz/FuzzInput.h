@@ -26,6 +26,8 @@ public:
     QByteArray bytes(qsizetype count);
     // Up to count bytes as UTF-8; invalid sequences become U+FFFD.
     QString utf8(qsizetype count);
+    // Up to count UTF-16 code units as they come, unpaired surrogates too.
+    QString utf16(qsizetype count);
     // A length byte (below maxLength + 1) and that many bytes as UTF-8.
     QString text(int maxLength);
 

@@ -4,17 +4,29 @@
 
 #include <algorithm>
 
+// Not the class's own scan: a decode to code points, which Qt documents to
+// give U+FFFD for any invalid UTF-16.
+QString KeyValueModel::wellFormed(const QString &text)
+{
+    QString result;
+    for (const uint point : text.toUcs4())
+        result += QChar::fromUcs4(char32_t(point));
+    return result;
+}
+
 void KeyValueModel::load(const QByteArray &content)
 {
     QTextStream in(content);
     in.setEncoding(QStringConverter::System);
     for (QString line = in.readLine(); !line.isNull() && line.contains(u'='); line = in.readLine())
-        lines.append(line);
+        lines.append(wellFormed(line));
     sort();
 }
 
-bool KeyValueModel::set(const QString &key, const QString &text)
+bool KeyValueModel::set(const QString &rawKey, const QString &rawText)
 {
+    const QString key = wellFormed(rawKey);
+    const QString text = wellFormed(rawText);
     const auto breaks = [](const QString &s) { return s.contains(u'\n') || s.contains(u'\r'); };
     if (breaks(key) || breaks(text))
         return false;
@@ -25,8 +37,9 @@ bool KeyValueModel::set(const QString &key, const QString &text)
     return true;
 }
 
-bool KeyValueModel::remove(const QString &text)
+bool KeyValueModel::remove(const QString &rawText)
 {
+    const QString text = wellFormed(rawText);
     const auto it = std::find_if(lines.begin(), lines.end(), [&text](const QString &line) { return line.contains(text); });
     if (it == lines.end())
         return false;
@@ -45,7 +58,7 @@ std::optional<QString> KeyValueModel::value(const QString &key) const
 bool KeyValueModel::finds(const QString &key, const QString &text) const
 {
     const qsizetype i = indexOf(key);
-    return i >= 0 && lines.at(i) == key + u'=' + text;
+    return i >= 0 && lines.at(i) == wellFormed(key + u'=' + text);
 }
 
 void KeyValueModel::sort()
@@ -64,7 +77,7 @@ QByteArray KeyValueModel::fileContent() const
 
 qsizetype KeyValueModel::indexOf(const QString &key) const
 {
-    const QString prefix = key + u'=';
+    const QString prefix = wellFormed(key) + u'=';
     for (qsizetype i = 0; i < lines.size(); ++i) {
         if (lines.at(i).startsWith(prefix))
             return i;

@@ -11,10 +11,13 @@
 // replace that first line by one appended at the end, removeLine drops the
 // first line containing the text, and the file holds the sorted lines, one
 // per LF, in UTF-8, behind a byte-order mark when the first line begins
-// with U+FEFF.
+// with U+FEFF. Every text taken in, loaded or passed, reads each unpaired
+// surrogate as U+FFFD.
 class KeyValueModel
 {
 public:
+    static QString wellFormed(const QString &text);
+
     // Adds the leading run of lines that hold "=" and sorts.
     void load(const QByteArray &content);
     bool set(const QString &key, const QString &text);
@@ -22,7 +25,7 @@ public:
     std::optional<QString> value(const QString &key) const;
     // Whether a lookup of key finds exactly the line key=text.
     bool finds(const QString &key, const QString &text) const;
-    bool holds(const QString &line) const { return lines.contains(line); }
+    bool holds(const QString &line) const { return lines.contains(wellFormed(line)); }
     void sort();
     QByteArray fileContent() const;
 

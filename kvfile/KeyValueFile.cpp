@@ -40,6 +40,25 @@ qsizetype firstMatch(const QStringList &lines, Predicate matches)
     return -1;
 }
 
+// Qt's encoders differ between paths and versions on an unpaired surrogate
+// ("?" or U+FFFD), so the class settles it where text comes in: memory,
+// lookups and the file then all hold the same characters.
+QString wellFormed(const QString &text)
+{
+    if (text.isValidUtf16())
+        return text; // shares the data: no copy on the common path
+    QString result = text;
+    for (qsizetype i = 0; i < result.size(); ++i) {
+        const bool pair = result.at(i).isHighSurrogate() && i + 1 < result.size()
+                          && result.at(i + 1).isLowSurrogate();
+        if (pair)
+            ++i;
+        else if (result.at(i).isSurrogate())
+            result[i] = QChar::ReplacementCharacter;
+    }
+    return result;
+}
+
 bool hasLineBreak(const QString &text)
 {
     return text.contains(u'\n') || text.contains(u'\r');
@@ -67,7 +86,7 @@ bool KeyValueFile::load(const QString &name)
     // The first line without "=" (an empty one too) ends the data for good.
     QString line;
     while (in.readLineInto(&line) && line.contains(u'='))
-        lines.append(line);
+        lines.append(wellFormed(line)); // a UTF-16 file may hold unpaired surrogates
 
     lines.sort(Qt::CaseSensitive);
     return true;
@@ -109,8 +128,10 @@ bool KeyValueFile::writeFile() const
 bool KeyValueFile::removeLine(const QString &text)
 {
     modified = true;
-    const qsizetype i = firstMatch(lines, [&text](const QString &line) {
-        return line.contains(text);
+    // Half a surrogate pair must not match the half of a stored character.
+    const QString wanted = wellFormed(text);
+    const qsizetype i = firstMatch(lines, [&wanted](const QString &line) {
+        return line.contains(wanted);
     });
     if (i < 0)
         return false;
@@ -120,7 +141,7 @@ bool KeyValueFile::removeLine(const QString &text)
 
 qsizetype KeyValueFile::indexOfKey(const QString &key) const
 {
-    const QString prefix = key + u'=';
+    const QString prefix = wellFormed(key) + u'=';
     const size_t bytes = size_t(prefix.size()) * sizeof(QChar);
     // Equality needs no ordering: a length check and one memory compare.
     return firstMatch(lines, [&prefix, bytes](const QString &line) {
@@ -147,7 +168,7 @@ bool KeyValueFile::setValueText(const QString &key, const QString &text)
     const qsizetype i = indexOfKey(key);
     if (i >= 0)
         lines.removeAt(i);
-    lines.append(key + u'=' + text);
+    lines.append(wellFormed(key) + u'=' + wellFormed(text));
     return true;
 }
 

@@ -22,6 +22,14 @@
 // UTF-8 and lines are used as they are. Elsewhere each line is compared and
 // written in its 8-bit form (local bytes read back one per character), which
 // leaves ASCII alone.
+//
+// Text that is not valid UTF-16 is taken with each unpaired surrogate
+// replaced by U+FFFD wherever it comes in: loaded lines (a file with a
+// UTF-16 byte-order mark is read as UTF-16), setters' keys and values, the
+// keys of getters and the text of removeLine(). A key set with one is
+// therefore found again before and after a save and load, as is the same
+// key with U+FFFD in its place, and getters return the U+FFFD form. Valid
+// text is held, written and read back unchanged.
 class KeyValueFile
 {
 public:

@@ -120,6 +120,8 @@ private slots:
     void lineBreakIsRefused_data();
     void lineBreakIsRefused();
     void nonAsciiSurvivesSaveAndLoad();
+    void unpairedSurrogateReadsAsReplacement();
+    void loadedUnpairedSurrogateReadsAsReplacement();
     void killDuringSaveLeavesWholeFile();
 
 private:
@@ -468,6 +470,44 @@ void tst_KeyValueFile::nonAsciiSurvivesSaveAndLoad()
     QCOMPARE(readAll(path()), "Größe=Ärger € 😀\na=naïve\nn=1\n");
     QVERIFY(kv.removeLine("€"));
     QCOMPARE(kv.getString(key, "gone"), QString("gone"));
+}
+
+void tst_KeyValueFile::unpairedSurrogateReadsAsReplacement()
+{
+    const QChar high(0xD83D);
+    const QChar low(0xDE00);
+    const QString key = QStringLiteral("k") + high;
+    const QString replaced = QStringLiteral("\uFFFDv\uFFFD");
+    {
+        KeyValueFile kv;
+        QVERIFY(!kv.load(path()));
+        QVERIFY(kv.setString(key, low + QStringLiteral("v") + high));
+        QCOMPARE(kv.getString(key, "none"), replaced);
+        QCOMPARE(kv.getString(QStringLiteral("k\uFFFD"), "none"), replaced);
+    }
+    QCOMPARE(readAll(path()), "k\xEF\xBF\xBD=\xEF\xBF\xBDv\xEF\xBF\xBD\n");
+
+    KeyValueFile kv;
+    QVERIFY(kv.load(path()));
+    QCOMPARE(kv.getString(key, "none"), replaced);
+    QVERIFY(kv.removeLine(QString(low)));
+    QCOMPARE(kv.getString(key, "none"), QString("none"));
+}
+
+void tst_KeyValueFile::loadedUnpairedSurrogateReadsAsReplacement()
+{
+    // UTF-16LE behind its byte-order mark: "a=" D800 LF "e=" U+1F600 LF.
+    writeAll(path(), QByteArray("\xFF\xFE" "a\0=\0\x00\xD8\n\0" "e\0=\0\x3D\xD8\x00\xDE\n\0", 20));
+    KeyValueFile kv;
+    QVERIFY(kv.load(path()));
+    QCOMPARE(kv.getString("a", "none"), QStringLiteral("\uFFFD"));
+    QVERIFY(!kv.removeLine("\x01")); // marks it modified, removes nothing
+    QVERIFY(kv.save());
+    QCOMPARE(readAll(path()), "a=\xEF\xBF\xBD\ne=😀\n");
+    // Half of U+1F600 is U+FFFD too: the first line goes, the pair stays.
+    QVERIFY(kv.removeLine(QChar(0xD83D)));
+    QVERIFY(kv.save());
+    QCOMPARE(readAll(path()), "e=😀\n");
 }
 
 void tst_KeyValueFile::killDuringSaveLeavesWholeFile()

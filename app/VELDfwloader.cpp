@@ -2,8 +2,8 @@
 
 #include "app/CloseGuard.h"
 #include "device/FlashWriter.h"
-#include "device/StopSignals.h"
 #include "device/SearchTiming.h"
+#include "device/StopSignals.h"
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 

@@ -3,9 +3,11 @@
 #include "app/CloseGuard.h"
 #include "device/FlashWriter.h"
 #include "device/SearchTiming.h"
+#include "device/StopSignals.h"
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QLabel>
 #include <QPalette>
@@ -59,6 +61,7 @@ VELDfwloader::VELDfwloader()
             [this] { return flashWriteRunning(); },
             [this] { showCloseRefused(); },
             this));
+    connect(new StopSignals(this), &StopSignals::received, this, &VELDfwloader::stopRequested);
 }
 
 VELDfwloader::~VELDfwloader()
@@ -83,6 +86,25 @@ void VELDfwloader::showCloseRefused()
 void VELDfwloader::on_pushButton_3_clicked()
 {
     close();
+}
+
+// Stopped in the middle, the instrument would be left half written: the
+// request waits for the write's end (and its record).
+void VELDfwloader::stopRequested()
+{
+    if (flashWriteRunning()) {
+        quitAfterWrite = true;
+        showCloseRefused();
+        return;
+    }
+    quitNow();
+}
+
+// As Exit does; quit() also ends a file dialog that is open.
+void VELDfwloader::quitNow()
+{
+    close();
+    QCoreApplication::quit();
 }
 
 void VELDfwloader::drainInput()

@@ -2,6 +2,7 @@
 
 #include "ui_VELDfwloader.h"
 
+#include "app/WriteRecorder.h"
 #include "device/SearchStep.h"
 #include "image/FirmwareImage.h"
 
@@ -11,6 +12,7 @@
 
 #include <memory>
 
+class FlashOutcome;
 class FlashWriter;
 class Modem;
 class QLabel;
@@ -44,6 +46,10 @@ private:
     bool flashWriteRunning() const;
     void setBusy(bool busy);
     void showCloseRefused();
+    void recordWrite(const FlashOutcome &outcome);
+    // SIGINT, SIGTERM, SIGHUP
+    void stopRequested();
+    void quitNow();
 
     Ui::ZirbelWerk ui;
     FirmwareImage image;
@@ -63,6 +69,8 @@ private:
 
     FlashWriter *flashWriter = nullptr;
     QLabel *closeRefusedNote = nullptr;
+    WriteRecorder recorder;
+    bool quitAfterWrite = false;
 
     friend class WindowProbe; // tests reach the search state through it
 };

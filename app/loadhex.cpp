@@ -19,8 +19,9 @@ void VELDfwloader::on_pushButton_clicked()
         colourLabel(ui.label, Qt::red);
         return;
     }
+    const QString path = QDir::home().filePath(fileName);
     HexLoader loader(image, imageLength);
-    if (!loader.loadFile(QDir::home().filePath(fileName))) {
+    if (!loader.loadFile(path)) {
         qDebug().noquote() << QStringLiteral("HEX file %1 refused: %2").arg(fileName, loader.errorString());
         ui.label->setText(DialogueText::hexRefused());
         ui.label->setToolTip(loader.errorString());
@@ -30,8 +31,10 @@ void VELDfwloader::on_pushButton_clicked()
     }
     image = loader.image();
     imageLength = loader.imageLength();
+    recorder.fileAccepted(path, loader);
     ui.label->setText(DialogueText::hexAccepted(imageLength));
-    ui.label->setToolTip(QString());
+    // Empty unless the end-of-file record is missing, as in a cut download.
+    ui.label->setToolTip(loader.warningString());
     colourLabel(ui.label, Qt::darkGreen);
     ui.pushButton_2->setEnabled(true);
 }

@@ -4,6 +4,7 @@
 #include "device/FlashWriter.h"
 #include "serial/Modem.h"
 
+#include <QDebug>
 #include <QLabel>
 
 // Starts the flash write; the writer reports back through the event loop,
@@ -12,6 +13,7 @@ void VELDfwloader::on_pushButton_2_clicked()
 {
     if (flashWriteRunning())
         return;
+    recorder.writeStarted();
     if (!flashWriter) {
         flashWriter = new FlashWriter(this);
         connect(flashWriter, &FlashWriter::blockReleased, this, &VELDfwloader::showBlockProgress);
@@ -43,15 +45,24 @@ void VELDfwloader::finishFlashWrite(bool written)
     const FlashOutcome outcome = flashWriter->outcome();
     ui.label_2->setText(outcome.shortText());
     colourLabel(ui.label_2, written ? Qt::darkGreen : Qt::red);
-    if (!written) {
-        const QString advice = outcome.advice();
-        const QString full = advice.isEmpty() ? outcome.text() : outcome.text() + QStringLiteral(". ") + advice;
-        ui.label_2->setToolTip(full);
-        ui.statusBar->showMessage(full, 0);
-        return;
-    }
-    ui.statusBar->showMessage(outcome.text(), 0);
-    ui.label_3->setText(DialogueText::newFirmwareExit());
+    // The whole reason, and what to do now, where there is room for it.
+    ui.label_2->setToolTip(written ? QString() : outcome.fullText());
+    ui.statusBar->showMessage(outcome.fullText(), 0);
+    if (written)
+        ui.label_3->setText(DialogueText::newFirmwareExit());
+    recordWrite(outcome);
+}
+
+// The status bar keeps the write's outcome; a record that failed is told
+// beside the firmware version.
+void VELDfwloader::recordWrite(const FlashOutcome &outcome)
+{
+    const QString warning = recorder.writeEnded(portName, imageLength, outcome);
+    ui.label_3->setToolTip(warning);
+    if (!warning.isEmpty())
+        qDebug().noquote() << warning;
+    if (quitAfterWrite)
+        quitNow();
 }
 
 bool VELDfwloader::flashWriteRunning() const

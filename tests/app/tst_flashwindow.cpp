@@ -3,7 +3,10 @@
 #include "WindowProbe.h"
 #include "serial/Modem.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -13,7 +16,9 @@
 
 #include <memory>
 
+#include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -52,6 +57,30 @@ QLabel *closeRefusedNote(QStatusBar *bar)
     return nullptr;
 }
 
+QString recordPath()
+{
+    return qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/zirbelwerk/flash-record.jsonl");
+}
+
+QList<QJsonObject> records()
+{
+    QFile file(recordPath());
+    QList<QJsonObject> entries;
+    if (file.open(QIODevice::ReadOnly)) {
+        while (!file.atEnd())
+            entries << QJsonDocument::fromJson(file.readLine()).object();
+    }
+    return entries;
+}
+
+QByteArray sha256Hex(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+            ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex()
+            : QByteArray();
+}
+
 // CPU time of this process, user and system.
 std::chrono::milliseconds cpuTime()
 {
@@ -69,17 +98,30 @@ class FlashWindowTest : public QObject
 
 private slots:
     void initTestCase();
+    void init();
     void loadOutcomes();
     void wholeRoad();
     void faultyInstrumentEndsWriteInRed_data();
     void faultyInstrumentEndsWriteInRed();
     void writeWithoutInstrumentIsRefused();
     void lineLostWhileIdleIsDropped();
+    void stopSignalWaitsForTheWrite();
+
+private:
+    QTemporaryDir home;
 };
 
+// Settings and the flash record go to a private folder, not the user's.
 void FlashWindowTest::initTestCase()
 {
-    QStandardPaths::setTestModeEnabled(true);
+    QVERIFY(home.isValid());
+    qputenv("XDG_CONFIG_HOME", home.filePath("config").toLocal8Bit());
+}
+
+void FlashWindowTest::init()
+{
+    QDir(home.filePath("share")).removeRecursively();
+    qputenv("XDG_DATA_HOME", home.filePath("share").toLocal8Bit());
 }
 
 void FlashWindowTest::loadOutcomes()
@@ -103,6 +145,7 @@ void FlashWindowTest::loadOutcomes()
     QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 255 Byte"));
     QCOMPARE(textColour(ui.label), QColor(Qt::darkGreen));
     QVERIFY(ui.pushButton_2->isEnabled());
+    QCOMPARE(ui.label->toolTip(), QString());
     const FirmwareImage accepted = probe.image();
     QCOMPARE(accepted[0x20], 0x00);
     QCOMPARE(accepted[0x23], 0xF0);
@@ -120,6 +163,17 @@ void FlashWindowTest::loadOutcomes()
     QVERIFY(!ui.pushButton_2->isEnabled());
     QVERIFY(probe.image() == accepted);
     QCOMPARE(probe.imageLength(), 255);
+
+    // Cut short before its end-of-file record: accepted, with a warning.
+    QFile cut(dir.filePath(QStringLiteral("cut.hex")));
+    QFile small(HexData + "small.hex");
+    QVERIFY(small.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
+    cut.write(small.readAll().replace(":00000001FF", ""));
+    cut.close();
+    loadThroughDialog(window, cut.fileName());
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 255 Byte"));
+    QCOMPARE(textColour(ui.label), QColor(Qt::darkGreen));
+    QVERIFY2(ui.label->toolTip().contains(QStringLiteral(":00000001FF fehlt")), qPrintable(ui.label->toolTip()));
 }
 
 void FlashWindowTest::wholeRoad()
@@ -170,6 +224,25 @@ void FlashWindowTest::wholeRoad()
     for (int i = 0; i < 1008 * 64; ++i)
         expected[i] = char(probe.image()[size_t(i)]);
     QCOMPARE(sim.memory(), expected);
+
+    const QList<QJsonObject> lines = records();
+    QCOMPARE(lines.size(), 1);
+    const QJsonObject &entry = lines.first();
+    QCOMPARE(entry.size(), 22);
+    QCOMPARE(entry["program"].toString(), "zirbelwerk");
+    QCOMPARE(entry["port"].toString(), "COM1");
+    QCOMPARE(entry["device"].toString(), sim.devicePath());
+    QCOMPARE(entry["firmware_before"].toString(), "V1.23");
+    QCOMPARE(entry["file"].toString(), HexData + "full.hex");
+    QCOMPARE(entry["file_size"].toInteger(), QFileInfo(HexData + "full.hex").size());
+    QCOMPARE(entry["file_sha256"].toString().toLatin1(), sha256Hex(HexData + "full.hex"));
+    QCOMPARE(entry["image_length"].toInt(), 64511);
+    QCOMPARE(entry["blocks"].toInt(), 1008);
+    QCOMPARE(entry["block"].toInt(), 1008);
+    QCOMPARE(entry["result"].toString(), "written");
+    QVERIFY(entry["failure"].isNull());
+    QCOMPARE(entry["message"].toString(), "Flash neu beschrieben!");
+    QVERIFY(entry["seconds"].toDouble() > 0.3);
     QVERIFY(window->close());
 }
 
@@ -179,11 +252,13 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed_data()
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("shortMessage");
     QTest::addColumn<bool>("lineGone");
+    QTest::addColumn<QString>("code");
     QTest::newRow("silent") << QStringList {"--erase-ms", "0", "--silent-at", "2"}
-                            << "Keine Antwort von der HW, Abbruch bei Block 2 / 4" << "Abbruch bei Block 2 / 4" << false;
+                            << "Keine Antwort von der HW, Abbruch bei Block 2 / 4" << "Abbruch bei Block 2 / 4" << false
+                            << "no_reply";
     QTest::newRow("hangs up") << QStringList {"--erase-ms", "0", "--hangup-at", "3"}
                               << "Verbindung zur HW unterbrochen, Abbruch bei Block 3 / 4" << "Abbruch bei Block 3 / 4"
-                              << true;
+                              << true << "line_lost";
 }
 
 void FlashWindowTest::faultyInstrumentEndsWriteInRed()
@@ -192,6 +267,7 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     QFETCH(QString, message);
     QFETCH(QString, shortMessage);
     QFETCH(bool, lineGone);
+    QFETCH(QString, code);
     SimInstrument sim(simArguments);
     QVERIFY(sim.start());
     auto window = windowWithInstrument(sim);
@@ -217,6 +293,8 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));
     QVERIFY(ui.pushButton->isEnabled());
     QVERIFY(ui.pushButton_2->isEnabled());
+    QCOMPARE(records().value(0)["failure"].toString(), code);
+    QCOMPARE(records().value(0)["message"].toString(), message + advice);
 
     // Neither a silent nor a vanished line may keep the event loop busy.
     const auto before = cpuTime();
@@ -240,6 +318,20 @@ void FlashWindowTest::writeWithoutInstrumentIsRefused()
     QCOMPARE(probe.ui().label_2->toolTip(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
     QCOMPARE(textColour(probe.ui().label_2), QColor(Qt::red));
     QVERIFY(probe.ui().pushButton_2->isEnabled());
+    const QJsonObject entry = records().value(0);
+    QCOMPARE(entry["result"].toString(), "failed");
+    QCOMPARE(entry["failure"].toString(), "not_connected");
+    QCOMPARE(entry["block"].toInt(), 0);
+    QVERIFY(entry["port"].isNull() && entry["firmware_before"].isNull());
+    QCOMPARE(entry["file_sha256"].toString().toLatin1(), sha256Hex(HexData + "small.hex"));
+
+    // A record that cannot be written is told, and the outcome stays.
+    QVERIFY(QFile::remove(recordPath()));
+    QVERIFY(QDir().mkpath(recordPath()));
+    QTest::mouseClick(probe.ui().pushButton_2, Qt::LeftButton);
+    QCOMPARE(probe.ui().statusBar->currentMessage(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
+    QVERIFY2(probe.ui().label_3->toolTip().startsWith("Flash-Protokoll nicht geschrieben: " + recordPath()),
+             qPrintable(probe.ui().label_3->toolTip()));
 }
 
 void FlashWindowTest::lineLostWhileIdleIsDropped()
@@ -256,6 +348,34 @@ void FlashWindowTest::lineLostWhileIdleIsDropped()
     const auto before = cpuTime();
     QTest::qWait(1000);
     QVERIFY2(cpuTime() - before < 300ms, qPrintable(QString::number((cpuTime() - before).count())));
+}
+
+void FlashWindowTest::stopSignalWaitsForTheWrite()
+{
+    SimInstrument sim({"--erase-ms", "500", "--block-ms", "50"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
+    loadThroughDialog(*window, HexData + "small.hex");
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    QVERIFY(::kill(::getpid(), SIGTERM) == 0);
+    QTRY_VERIFY(closeRefusedNote(ui.statusBar) && closeRefusedNote(ui.statusBar)->isVisible());
+    QVERIFY(window->isVisible());
+    QVERIFY(records().isEmpty());
+
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), WriteTimeoutMs);
+    QCOMPARE(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"));
+    QCOMPARE(records().value(0)["result"].toString(), "written");
+    QCOMPARE(sim.report().value("writes"), "1");
+
+    // Without a write, the window goes at once.
+    window.reset();
+    VELDfwloader idle;
+    idle.show();
+    QVERIFY(::kill(::getpid(), SIGHUP) == 0);
+    QTRY_VERIFY(!idle.isVisible());
 }
 
 QTEST_MAIN(FlashWindowTest)

@@ -195,7 +195,7 @@ void MultiFlash::onWritten(Slot &slot)
     const QJsonObject entry = recorder.record(session, firmware);
     reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
     reporter.emitJson(QStringLiteral("outcome"), entry);
-    showState(slot, outcome.isWritten() ? outcome.text() : outcome.text() + QStringLiteral(". ") + outcome.advice());
+    showState(slot, outcome.fullText());
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
                     versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
                     session.blocksSent(), session.seconds()});

@@ -196,6 +196,9 @@ void MultiFlash::onWritten(Slot &slot)
     reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
     reporter.emitJson(QStringLiteral("outcome"), entry);
     showState(slot, outcome.fullText());
+    // The board's line may be too short for the whole reason.
+    if (!outcome.isWritten() && console.isTerminal())
+        reporter.warn(QStringLiteral("%1: %2").arg(slot.port, outcome.fullText()));
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
                     versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
                     session.blocksSent(), session.seconds()});

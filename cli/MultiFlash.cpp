@@ -316,6 +316,11 @@ void MultiFlash::printSummary(int exitCode)
                                  .arg(row.firmware, -9).arg(row.result, -13).arg(row.blocks, 7)
                                  .arg(row.seconds, 8, 'f', 1));
     }
+    if (options.mode == CliOptions::Mode::Info) {
+        reporter.emitJson(QStringLiteral("summary"),
+                          {{QStringLiteral("found"), int(rows.size())}, {QStringLiteral("exit"), exitCode}});
+        return;
+    }
     const auto written = std::count_if(rows.begin(), rows.end(), [this](const Row &r) { return r.result == tr("geschrieben"); });
     reporter.summary(int(written), int(rows.size() - size_t(written)), exitCode);
 }

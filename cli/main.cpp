@@ -5,6 +5,7 @@
 #include "cli/FlashCommand.h"
 #include "cli/MultiFlash.h"
 #include "cli/PortListing.h"
+#include "i18n/Translation.h"
 
 #include "zwversion.h"
 

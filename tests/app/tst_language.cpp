@@ -133,8 +133,10 @@ int main(int argc, char *argv[])
         qputenv("LC_ALL", "C");
     }
     QApplication application(argc, argv);
-    if (Translation::install(application) != english)
+    if (Translation::install(application) != english) {
+        qCritical("The locale did not choose %s.", english ? "English" : "German");
         return 2;
+    }
     LanguageTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -15,7 +15,7 @@ void VELDfwloader::on_pushButton_clicked()
             this, tr("HEX-Datei Laden", "FileDialog"), QDir(QDir::homePath()).filePath(QStringLiteral("*.hex")),
             tr("HEX-Datei (*.hex)", "FileDialog"));
     if (fileName.isEmpty()) {
-        ui.label->setText(QStringLiteral("HEX-Datei Laden, Abbruch!"));
+        ui.label->setText(tr("HEX-Datei Laden, Abbruch!"));
         colourLabel(ui.label, Qt::red);
         return;
     }

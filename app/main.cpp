@@ -1,5 +1,6 @@
 #include "app/VELDfwloader.h"
 #include "app/WindowIcon.h"
+#include "i18n/Translation.h"
 
 #include "zwversion.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char *argv[])
         return 0;
     }
     QApplication application(argc, argv);
+    // Before the window, whose form takes its texts when it is built.
+    Translation::install(application);
     QApplication::setApplicationVersion(QStringLiteral(ZW_VERSION));
     // Lets Wayland compositors match the window to its menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zirbelwerk.ZirbelWerk"));

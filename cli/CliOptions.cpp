@@ -8,7 +8,7 @@
 
 namespace {
 
-const char Help[] =
+const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex\n"
     "        zirbelwerk-flash --info [--port NAME]... [--all]\n"
     "        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]\n"
@@ -47,7 +47,7 @@ const char Help[] =
     "Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
     "bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).\n"
     "\n"
-    "ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.";
+    "ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.");
 
 // The help text names the limits in words.
 static_assert(FlashWriter::FirstReplyTimeout == std::chrono::seconds(15));
@@ -68,7 +68,7 @@ CliOptions CliOptions::parse(const QStringList &arguments)
 
 QString CliOptions::helpText()
 {
-    return QString::fromLatin1(Help);
+    return tr(Help);
 }
 
 bool CliOptions::take(const QStringList &arguments, int *index)
@@ -104,7 +104,7 @@ bool CliOptions::take(const QStringList &arguments, int *index)
     else if (name == QLatin1String("--rearm-after"))
         return takeValue(name, inlineValue, arguments, index, &value) && setRearm(value);
     else
-        return fail(QStringLiteral("unbekannte Option %1").arg(argument));
+        return fail(tr("unbekannte Option %1").arg(argument));
     return true;
 }
 
@@ -127,10 +127,10 @@ bool CliOptions::takeValue(const QString &name, const QString &inlineValue, cons
 {
     const bool inlined = arguments.at(*index).contains(QLatin1Char('='));
     if (!inlined && *index + 1 >= arguments.size())
-        return fail(QStringLiteral("%1 braucht einen Wert").arg(name));
+        return fail(tr("%1 braucht einen Wert").arg(name));
     *value = inlined ? inlineValue : arguments.at(++*index);
     if (value->isEmpty())
-        return fail(QStringLiteral("%1 braucht einen Wert").arg(name));
+        return fail(tr("%1 braucht einen Wert").arg(name));
     return true;
 }
 
@@ -139,7 +139,7 @@ bool CliOptions::setBaud(const QString &text)
     bool number = false;
     const int rate = text.toInt(&number);
     if (!number || !Modem::isBaudRate(rate))
-        return fail(QStringLiteral("--baud %1 geht nicht: nur 9600, 57600 oder 115200").arg(text));
+        return fail(tr("--baud %1 geht nicht: nur 9600, 57600 oder 115200").arg(text));
     baudRate = rate;
     return true;
 }
@@ -147,7 +147,7 @@ bool CliOptions::setBaud(const QString &text)
 bool CliOptions::setPort(const QString &text)
 {
     if (PortNames::comNumber(text) == 0 && !text.startsWith(QLatin1Char('/')))
-        return fail(QStringLiteral("--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0").arg(text));
+        return fail(tr("--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0").arg(text));
     if (!ports.contains(text))
         ports << text;
     port = ports.size() == 1 ? text : QString();
@@ -160,7 +160,7 @@ bool CliOptions::setRearm(const QString &text)
     rearmAfterSeconds = text.toInt(&number);
     rearmGiven = true;
     if (!number || rearmAfterSeconds < 1 || rearmAfterSeconds > 3600)
-        return fail(QStringLiteral("--rearm-after %1 geht nicht: Sekunden von 1 bis 3600").arg(text));
+        return fail(tr("--rearm-after %1 geht nicht: Sekunden von 1 bis 3600").arg(text));
     return true;
 }
 
@@ -169,17 +169,17 @@ bool CliOptions::checkCombination()
 {
     const bool forFlash = !ports.isEmpty() || baudRate != 0 || all || watch;
     if (list && (check || info || forFlash || json || !imageOut.isEmpty() || !files.isEmpty()))
-        return fail(QStringLiteral("--list steht allein"));
+        return fail(tr("--list steht allein"));
     if (all && !ports.isEmpty())
-        return fail(QStringLiteral("--all oder --port, nicht beides"));
+        return fail(tr("--all oder --port, nicht beides"));
     if (watch && (all || info))
-        return fail(QStringLiteral("--watch passt nicht zu --all oder --info"));
+        return fail(tr("--watch passt nicht zu --all oder --info"));
     if (rearmGiven && !watch)
-        return fail(QStringLiteral("--rearm-after nur zusammen mit --watch"));
+        return fail(tr("--rearm-after nur zusammen mit --watch"));
     if (check && (forFlash || info || json || !record.isEmpty()))
-        return fail(QStringLiteral("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
+        return fail(tr("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
     if (info && !files.isEmpty())
-        return fail(QStringLiteral("--info schreibt nichts: keine HEX-Datei angeben"));
+        return fail(tr("--info schreibt nichts: keine HEX-Datei angeben"));
     return true;
 }
 
@@ -204,11 +204,11 @@ void CliOptions::decideMode()
         return;
     }
     if (files.isEmpty())
-        fail(QStringLiteral("keine HEX-Datei angegeben"));
+        fail(tr("keine HEX-Datei angegeben"));
     else if (files.size() > 1)
-        fail(QStringLiteral("nur eine HEX-Datei angeben, nicht %1").arg(files.size()));
+        fail(tr("nur eine HEX-Datei angeben, nicht %1").arg(files.size()));
     else if (!check && !imageOut.isEmpty())
-        fail(QStringLiteral("--image-out nur zusammen mit --check"));
+        fail(tr("--image-out nur zusammen mit --check"));
     else {
         file = files.first();
         mode = check ? Mode::Check : Mode::Flash;

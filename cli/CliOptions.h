@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
 // The flasher's command line: what to do and with which file and port.
 class CliOptions
 {
+    Q_DECLARE_TR_FUNCTIONS(CliOptions)
+
 public:
     enum class Mode { Invalid, Help, Version, List, Check, Flash, Info };
 
@@ -13,7 +16,7 @@ public:
     static QString helpText();
 
     Mode mode = Mode::Invalid;
-    QString error;     // why the call is Invalid, German
+    QString error;     // why the call is Invalid, in the user's language
     QString file;      // the HEX file for Check and Flash
     QString imageOut;  // Check only: where the binary image goes
     QString port;      // Flash only: no search, this port; empty = search

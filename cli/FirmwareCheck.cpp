@@ -37,7 +37,7 @@ bool FirmwareCheck::load(const QString &path)
     console.line(DialogueText::hexAccepted(imageLength()));
     if (!loader->warningString().isEmpty())
         console.error(loader->warningString());
-    console.line(QStringLiteral("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
+    console.line(tr("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
     return true;
 }
 
@@ -54,9 +54,9 @@ bool FirmwareCheck::writeBinary(const QString &path)
     // Never a half-written image under the name a script asked for.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        console.error(QStringLiteral("Abbild nicht geschrieben: %1: %2").arg(path, file.errorString()));
+        console.error(tr("Abbild nicht geschrieben: %1: %2").arg(path, file.errorString()));
         return false;
     }
-    console.line(QStringLiteral("Abbild geschrieben: %1 (%2 Byte)").arg(path).arg(bytes.size()));
+    console.line(tr("Abbild geschrieben: %1 (%2 Byte)").arg(path).arg(bytes.size()));
     return true;
 }

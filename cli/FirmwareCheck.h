@@ -2,6 +2,7 @@
 
 #include "image/HexLoader.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 #include <memory>
@@ -12,6 +13,8 @@ class Console;
 // loader, then says so the way the window does, with the loader's reason.
 class FirmwareCheck
 {
+    Q_DECLARE_TR_FUNCTIONS(FirmwareCheck)
+
 public:
     explicit FirmwareCheck(Console &console);
     ~FirmwareCheck();

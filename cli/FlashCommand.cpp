@@ -29,7 +29,7 @@ void FlashCommand::connectSearch()
             reporter.say(DialogueText::searching(withDevicePath(name)));
     });
     connect(&search, &DeviceSearch::replyRefused, this, [this](const QString &name, const QString &tag, int version) {
-        reporter.say(QStringLiteral("%1: Antwort nicht erkannt (Kennung \"%2\", Version: %3)")
+        reporter.say(tr("%1: Antwort nicht erkannt (Kennung \"%2\", Version: %3)")
                              .arg(name, tag, QString::asprintf("%03i", version)));
     });
     // During a search over all names, absent or unusable ports are the
@@ -93,7 +93,7 @@ void FlashCommand::onFound(const QString &name, int firmwareVersion)
 void FlashCommand::onNotFound()
 {
     const QString where = options.port.isEmpty()
-            ? QStringLiteral("COM1 bis COM%1 (siehe --list)").arg(PortNames::ComCount)
+            ? tr("COM1 bis COM%1 (siehe --list)").arg(PortNames::ComCount)
             : withDevicePath(options.port);
     reporter.warn(FlasherText::notFound(where));
     finish(ExitCode::NoInstrument);

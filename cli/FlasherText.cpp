@@ -1,16 +1,5 @@
 #include "cli/FlasherText.h"
 
-#include <QCoreApplication>
-
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FlasherText", text);
-}
-
-} // namespace
-
 QString FlasherText::keepWriting()
 {
     return tr("Jetzt abbrechen liesse die HW halb beschrieben zurueck: das Schreiben geht weiter. "

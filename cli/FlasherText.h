@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // The flasher's own texts, which the window never shows.
 class FlasherText
 {
+    Q_DECLARE_TR_FUNCTIONS(FlasherText)
+
 public:
     static QString keepWriting();
     static QString stoppedBeforeWrite();

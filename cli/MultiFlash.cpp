@@ -8,7 +8,6 @@
 #include "serial/PortIdentity.h"
 #include "serial/PortNames.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <csignal>
@@ -19,15 +18,10 @@ namespace {
 constexpr std::chrono::milliseconds RoundInterval {1000};
 constexpr qint64 RedrawIntervalMs = 100;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("MultiFlash", text);
-}
-
 QString identityText(const PortIdentity &identity)
 {
     if (!identity.isKnown())
-        return tr("(kein USB-Adapter bekannt)");
+        return MultiFlash::tr("(kein USB-Adapter bekannt)");
     return QStringLiteral("USB %1:%2 %3 %4")
         .arg(PortIdentity::hexId(identity.vendorId), PortIdentity::hexId(identity.productId),
              identity.serialNumber, identity.description)
@@ -306,7 +300,7 @@ void MultiFlash::printSummary(int exitCode)
     if (rows.empty() && !options.watch) {
         reporter.warn(FlasherText::noneFound());
     } else if (options.mode == CliOptions::Mode::Flash) {
-        reporter.say(tr("%1 %2 %3 %4 %5 %6 %7")
+        reporter.say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                              .arg(tr("Port"), -6).arg(tr("Geraet"), -20).arg(tr("USB-Seriennr."), -16)
                              .arg(tr("FW vorher"), -9).arg(tr("Ergebnis"), -13).arg(tr("Bloecke"), 7)
                              .arg(tr("Sekunden"), 8));

@@ -17,8 +17,8 @@ int PortListing::print(Console &console)
         ++listed;
     }
     if (listed == 0)
-        console.line(QStringLiteral("Keine seriellen Ports gefunden"));
+        console.line(tr("Keine seriellen Ports gefunden"));
     if (fromEnvironment)
-        console.line(QStringLiteral("(aus %1)").arg(QLatin1String(PortNames::EnvironmentVariable)));
+        console.line(tr("(aus %1)").arg(QLatin1String(PortNames::EnvironmentVariable)));
     return ExitCode::Success;
 }

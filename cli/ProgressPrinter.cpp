@@ -4,16 +4,9 @@
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 constexpr int SmallestBar = 10;
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("ProgressPrinter", text);
-}
 
 QString bar(int blocksSent, int total, int width)
 {
@@ -29,7 +22,7 @@ QString rateText(int blocksSent, int total, qint64 elapsedMs)
     const qint64 bytes = qint64(blocksSent) * FlashWriter::BlockSize;
     const qint64 bytesPerSecond = bytes * 1000 / elapsedMs;
     const qint64 secondsLeft = qMax(0, total - blocksSent) * elapsedMs / blocksSent / 1000;
-    return tr(", %1 Byte/s, noch %2:%3")
+    return ProgressPrinter::tr(", %1 Byte/s, noch %2:%3")
         .arg(bytesPerSecond)
         .arg(secondsLeft / 60)
         .arg(secondsLeft % 60, 2, 10, QLatin1Char('0'));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QString>
 
@@ -13,6 +14,8 @@ class Console;
 // a plain line at every tenth of the blocks.
 class ProgressPrinter
 {
+    Q_DECLARE_TR_FUNCTIONS(ProgressPrinter)
+
 public:
     static constexpr std::chrono::milliseconds RedrawInterval{100};
     static constexpr int PlainSteps = 10;

@@ -5,6 +5,7 @@
 #include "cli/FlashCommand.h"
 #include "cli/MultiFlash.h"
 #include "cli/PortListing.h"
+#include "i18n/Translation.h"
 
 #include "zwversion.h"
 
@@ -37,11 +38,12 @@ int run(const CliOptions &options, Console &console)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
+    Translation::install(application);
     Console console;
     const CliOptions options = CliOptions::parse(QCoreApplication::arguments());
     switch (options.mode) {
     case CliOptions::Mode::Invalid:
-        console.error(QStringLiteral("zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)").arg(options.error));
+        console.error(CliOptions::tr("zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)").arg(options.error));
         return ExitCode::Usage;
     case CliOptions::Mode::Help:
         console.line(CliOptions::helpText());

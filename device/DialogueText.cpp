@@ -1,16 +1,5 @@
 #include "device/DialogueText.h"
 
-#include <QCoreApplication>
-
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("DialogueText", text);
-}
-
-} // namespace
-
 QString DialogueText::searching(const QString &port)
 {
     return tr("Suche HW :") + port;

@@ -1,11 +1,15 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 // Every text of the instrument dialogue that the window and the flasher
-// both show, spelled once. German is the program's own language.
+// both show, spelled once. German is the program's own language; the
+// English catalogue (i18n/) translates them.
 class DialogueText
 {
+    Q_DECLARE_TR_FUNCTIONS(DialogueText)
+
 public:
     static QString searching(const QString &port);
     static QString found(const QString &port);

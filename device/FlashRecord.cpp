@@ -3,7 +3,6 @@
 #include "serial/PortIdentity.h"
 #include "zwversion.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -25,11 +24,6 @@
 #endif
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("FlashRecord", text);
-}
 
 QJsonValue textOrNull(const QString &text)
 {

@@ -2,6 +2,7 @@
 
 #include "device/FlashRecordFacts.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 #include <QString>
 
@@ -10,6 +11,8 @@
 // and lines of several processes never interleave.
 class FlashRecord
 {
+    Q_DECLARE_TR_FUNCTIONS(FlashRecord)
+
 public:
     static constexpr const char *ProgramWindow = "zirbelwerk";
     static constexpr const char *ProgramFlasher = "zirbelwerk-flash";
@@ -25,7 +28,7 @@ public:
     // Creates the folder when needed; false, and errorString(), when the
     // line could not be written whole.
     bool append(const QJsonObject &entry);
-    // German, with the path and the system's reason.
+    // In the user's language, with the path and the system's reason.
     QString errorString() const { return error; }
     QString path() const { return filePath; }
 

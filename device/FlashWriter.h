@@ -52,7 +52,7 @@ public:
     int blocksSent() const { return sent; }
     FlashOutcome outcome() const { return lastOutcome; }
     Failure failure() const { return lastOutcome.failure(); }
-    // German, with the block the write stopped at; empty after success.
+    // In the user's language, with the block the write stopped at; empty after success.
     QString errorString() const { return lastOutcome.isWritten() ? QString() : lastOutcome.text(); }
 
     static int blockTotalFor(qint32 imageLength);

@@ -1,6 +1,5 @@
 #include "image/HexLoader.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -56,11 +55,6 @@ int hexValue(char c)
 bool isSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("HexLoader", text);
 }
 
 QString hex(qint64 value, int width = 4)
@@ -199,18 +193,18 @@ bool HexLoader::takeWord(const char *begin, const char *end, int line)
     const qsizetype digitCount = end - digits;
     for (const char *p = digits; p < end; ++p) {
         if (hexValue(*p) < 0)
-            return refuse(line, QStringLiteral("Zeichen %1 ist keine Hex-Ziffer").arg(shownCharacter(*p)));
+            return refuse(line, tr("Zeichen %1 ist keine Hex-Ziffer").arg(shownCharacter(*p)));
     }
     if (digitCount % 2 != 0)
-        return refuse(line, QStringLiteral("ungerade Anzahl Hex-Ziffern"));
+        return refuse(line, tr("ungerade Anzahl Hex-Ziffern"));
     const qsizetype byteCount = digitCount / 2;
     if (byteCount < RecordOverhead)
-        return refuse(line, QStringLiteral("Satz zu kurz"));
+        return refuse(line, tr("Satz zu kurz"));
 
     Record record;
     record.count = hexValue(digits[0]) << 4 | hexValue(digits[1]);
     if (byteCount != RecordOverhead + record.count)
-        return refuse(line, QStringLiteral("Byteanzahl %1 passt nicht zu %2 Datenbytes")
+        return refuse(line, tr("Byteanzahl %1 passt nicht zu %2 Datenbytes")
                                 .arg(hex(record.count, 2))
                                 .arg(byteCount - RecordOverhead));
     quint8 sum = 0;
@@ -219,7 +213,7 @@ bool HexLoader::takeWord(const char *begin, const char *end, int line)
         sum += record.bytes[i];
     }
     if (sum != 0)
-        return refuse(line, QStringLiteral("Pruefsumme falsch"));
+        return refuse(line, tr("Pruefsumme falsch"));
     return takeRecord(record, line);
 }
 
@@ -231,7 +225,7 @@ bool HexLoader::takeRecord(const Record &record, int line)
     case SegmentAddressRecord:
     case LinearAddressRecord:
         if (record.count != 2)
-            return refuse(line, QStringLiteral("Adresssatz (Typ %1) mit %2 statt 2 Datenbytes")
+            return refuse(line, tr("Adresssatz (Typ %1) mit %2 statt 2 Datenbytes")
                                     .arg(hex(record.type(), 2))
                                     .arg(record.count));
         if (record.type() == LinearAddressRecord)
@@ -257,7 +251,7 @@ bool HexLoader::storeData(const Record &record, int line)
             return true;
         // Below 64 KiB but shifted: neither the given nor the shifted
         // address is the one the firmware was built for here.
-        return refuse(line, QStringLiteral("Segmentadresse %1 verschiebt Daten unter 0x10000")
+        return refuse(line, tr("Segmentadresse %1 verschiebt Daten unter 0x10000")
                                 .arg(hex(segmentBase)));
     }
     if (record.count == 0) {
@@ -268,7 +262,7 @@ bool HexLoader::storeData(const Record &record, int line)
     }
     const qint32 last = address + record.count - 1;
     if (last >= FirmwareCellCount)
-        return refuse(line, QStringLiteral("Daten bei %1-%2 liegen ausserhalb des Speichers (bis %3)")
+        return refuse(line, tr("Daten bei %1-%2 liegen ausserhalb des Speichers (bis %3)")
                                 .arg(hex(address), hex(last), hex(FirmwareCellCount - 1)));
     std::copy(record.data(), record.data() + record.count, candidate->begin() + address);
     highestAddress = storedAny ? std::max(highestAddress, last) : last;
@@ -281,15 +275,15 @@ bool HexLoader::judge()
     // Without a stored record the old image would be judged and flashed
     // again as if it were this file.
     if (!storedAny)
-        return refuse(0, QStringLiteral("Keine Daten unter 0x10000 (Satz :020000040000FA fehlt?)"));
+        return refuse(0, tr("Keine Daten unter 0x10000 (Satz :020000040000FA fehlt?)"));
     for (int i = 0; i < int(Signature.size()); ++i) {
         const qint32 cell = (*candidate)[SignatureAddress + i];
         if (cell != Signature[i])
-            return refuse(0, QStringLiteral("Signatur fehlt: Adresse %1 enthaelt %2 statt %3")
+            return refuse(0, tr("Signatur fehlt: Adresse %1 enthaelt %2 statt %3")
                                  .arg(hex(SignatureAddress + i), hex(cell, 2), hex(Signature[i], 2)));
     }
     if (highestAddress > HighestEndAddress)
-        return refuse(0, QStringLiteral("Endadresse %1 liegt ueber %2")
+        return refuse(0, tr("Endadresse %1 liegt ueber %2")
                              .arg(hex(highestAddress), hex(HighestEndAddress)));
     return true;
 }
@@ -297,6 +291,6 @@ bool HexLoader::judge()
 bool HexLoader::refuse(int line, const QString &reason)
 {
     errorAtLine = line;
-    error = line > 0 ? QStringLiteral("Zeile %1: %2").arg(line).arg(reason) : reason;
+    error = line > 0 ? tr("Zeile %1: %2").arg(line).arg(reason) : reason;
     return false;
 }

@@ -3,6 +3,7 @@
 #include "image/FirmwareImage.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QtGlobal>
 
@@ -28,6 +29,8 @@ class QFile;
 // Further loads on the same object start from the last accepted state.
 class HexLoader
 {
+    Q_DECLARE_TR_FUNCTIONS(HexLoader)
+
 public:
     explicit HexLoader(const FirmwareImage &currentImage, qint32 currentLength);
 
@@ -39,14 +42,14 @@ public:
     const FirmwareImage &image() const { return *current; }
     // Address of the highest byte the accepted load stored.
     qint32 imageLength() const { return currentLength; }
-    // German, e.g. "Zeile 12: Pruefsumme falsch"; empty after an accepted load.
+    // In the user's language, e.g. "Zeile 12: Pruefsumme falsch"; empty after an accepted load.
     QString errorString() const { return error; }
     // 1-based line of the damaged record, 0 when the reason is not a record.
     int errorLine() const { return errorAtLine; }
 
     // Of the last accepted load.
     bool hasEndOfFileRecord() const { return acceptedEndOfFile; }
-    // German; empty unless the last accepted load lacks its end-of-file record.
+    // In the user's language; empty unless the last accepted load lacks its end-of-file record.
     QString warningString() const;
     // Of the bytes the last accepted load read.
     qint64 fileSize() const { return acceptedSize; }

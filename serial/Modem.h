@@ -38,8 +38,8 @@ public:
     // The open port, or nullptr. For the flash write, which drives the
     // port asynchronously instead of through the blocking calls above.
     QSerialPort *device() const;
-    // Why the last openPort failed, German, with the device path and what
-    // to do; empty after success.
+    // Why the last openPort failed, in the user's language, with the device
+    // path and what to do; empty after success.
     QString errorString() const { return lastFault.text(); }
     PortFault fault() const { return lastFault; }
 

@@ -1,6 +1,5 @@
 #include "serial/PortFault.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 
 #ifdef Q_OS_UNIX
@@ -10,11 +9,6 @@
 #endif
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("PortFault", text);
-}
 
 QString portAndPath(const QString &name, const QString &path)
 {

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QSerialPort>
 #include <QString>
 
-// Why a port did not open, said in German together with what to do about
-// it: one line per port and fault, the same in the window and the flasher.
+// Why a port did not open, in the user's language, together with what to
+// do about it: one line per port and fault, the same in the window and the
+// flasher.
 class PortFault
 {
+    Q_DECLARE_TR_FUNCTIONS(PortFault)
+
 public:
     enum class Kind { None, NoSuchName, Missing, NoAccess, Held, NotSerial, Other };
 

@@ -1,0 +1,525 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="de">
+<context>
+    <name>CliOptions</name>
+    <message>
+        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
+        zirbelwerk-flash --info [--port NAME]... [--all]
+        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
+        zirbelwerk-flash --list
+
+Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
+HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.
+
+  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);
+                         mehrmals: alle diese Ports zugleich
+  -b, --baud RATE        9600, 57600 (Standard) oder 115200
+  --all                  jede HW an COM1 bis COM50, alle zugleich
+  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
+                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
+  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)
+  --info                 nur HW suchen und Port, Geraet und Version zeigen
+  --json                 auf stdout nur JSON-Zeilen (found, progress, outcome, summary)
+  --record DATEI         Protokoll hierhin statt ins gemeinsame
+  --check                nur die Datei pruefen, keine HW
+  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben
+  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht
+  -h, --help             diese Hilfe
+  --version              Versionsnummer zeigen
+
+Rueckgabewert:
+  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
+  1  Aufruf falsch, oder --image-out nicht schreibbar
+  2  HEX-Datei nicht geeignet
+  3  keine HW gefunden
+  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
+  5  durch ein Signal beendet, bevor alles geschrieben war
+
+Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
+ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).
+
+Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und
+bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).
+
+ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.</source>
+        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
+       zirbelwerk-flash --info [--port NAME]... [--all]
+       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
+       zirbelwerk-flash --list
+
+Writes firmware (Intel HEX) into the flash of the HW: checks the file,
+searches COM1 to COM50 for the HW (one pass), writes the flash.
+
+  -p, --port NAME        no search, only this port (COMn or a device path);
+                         given more than once: all these ports at once
+  -b, --baud RATE        9600, 57600 (default) or 115200
+  --all                  every HW on COM1 to COM50, all at once
+  --watch                keeps running and writes every newly attached HW once
+                         (ports of --port, ZIRBELWERK_PORTS or USB adapters)
+  --rearm-after SEC      with --watch: silent this long = a new HW (default 3)
+  --info                 only search for HW and show port, device and version
+  --json                 only JSON lines on stdout (found, progress, outcome, summary)
+  --record FILE          the record goes here instead of the shared one
+  --check                only check the file, no HW
+  --image-out FILE.bin   with --check: write the image (65000 bytes) as binary
+  --list                 shows which device stands behind COM1 to COM50
+  -h, --help             this help
+  --version              show the version number
+
+Exit status:
+  0  flash written (with --check: file suitable; --info: HW found)
+  1  wrong usage, or --image-out not writable
+  2  HEX file not suitable
+  3  no HW found
+  4  flash write failed (--all, --watch: for at least one HW)
+  5  ended by a signal before everything was written
+
+Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
+a second Ctrl-C or SIGTERM stops it (the HW stays half written).
+
+The HW has up to 15 s for its first reply (it erases its flash) and
+up to 3 s for each one after; if it stays silent longer, the write ends (4).
+
+ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
+    </message>
+    <message>
+        <source>unbekannte Option %1</source>
+        <translation>unknown option %1</translation>
+    </message>
+    <message>
+        <source>%1 braucht einen Wert</source>
+        <translation>%1 needs a value</translation>
+    </message>
+    <message>
+        <source>--baud %1 geht nicht: nur 9600, 57600 oder 115200</source>
+        <translation>--baud %1 is not possible: only 9600, 57600 or 115200</translation>
+    </message>
+    <message>
+        <source>--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0</source>
+        <translation>--port %1 is not possible: COMn or a device path such as /dev/ttyUSB0</translation>
+    </message>
+    <message>
+        <source>--rearm-after %1 geht nicht: Sekunden von 1 bis 3600</source>
+        <translation>--rearm-after %1 is not possible: seconds from 1 to 3600</translation>
+    </message>
+    <message>
+        <source>--list steht allein</source>
+        <translation>--list stands alone</translation>
+    </message>
+    <message>
+        <source>--all oder --port, nicht beides</source>
+        <translation>--all or --port, not both</translation>
+    </message>
+    <message>
+        <source>--watch passt nicht zu --all oder --info</source>
+        <translation>--watch does not go with --all or --info</translation>
+    </message>
+    <message>
+        <source>--rearm-after nur zusammen mit --watch</source>
+        <translation>--rearm-after only together with --watch</translation>
+    </message>
+    <message>
+        <source>--check beruehrt keine HW; --port und --baud passen nicht dazu</source>
+        <translation>--check touches no HW; --port and --baud do not go with it</translation>
+    </message>
+    <message>
+        <source>--info schreibt nichts: keine HEX-Datei angeben</source>
+        <translation>--info writes nothing: give no HEX file</translation>
+    </message>
+    <message>
+        <source>keine HEX-Datei angegeben</source>
+        <translation>no HEX file given</translation>
+    </message>
+    <message>
+        <source>nur eine HEX-Datei angeben, nicht %1</source>
+        <translation>give only one HEX file, not %1</translation>
+    </message>
+    <message>
+        <source>--image-out nur zusammen mit --check</source>
+        <translation>--image-out only together with --check</translation>
+    </message>
+    <message>
+        <source>zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)</source>
+        <translation>zirbelwerk-flash: %1 (help: zirbelwerk-flash --help)</translation>
+    </message>
+</context>
+<context>
+    <name>DialogueText</name>
+    <message>
+        <source>Suche HW :</source>
+        <translation>Searching HW: </translation>
+    </message>
+    <message>
+        <source>HW gefunden an: </source>
+        <translation>HW found at: </translation>
+    </message>
+    <message>
+        <source>FW: V%1.%2</source>
+        <translation>FW: V%1.%2</translation>
+    </message>
+    <message>
+        <source>Block: %1 / %2</source>
+        <translation>Block: %1 / %2</translation>
+    </message>
+    <message>
+        <source>HEX-Datei OK!! Laenge: %1 Byte</source>
+        <translation>HEX file OK!! Length: %1 bytes</translation>
+    </message>
+    <message>
+        <source>HEX-Datei nicht geeignet!!</source>
+        <translation>HEX file not suitable!!</translation>
+    </message>
+    <message>
+        <source>Flash schreiben starten, bitte warten!</source>
+        <translation>Starting the flash write, please wait!</translation>
+    </message>
+    <message>
+        <source>Flash wird beschrieben!</source>
+        <translation>Writing the flash!</translation>
+    </message>
+    <message>
+        <source>Flash neu beschrieben!</source>
+        <translation>Flash rewritten!</translation>
+    </message>
+    <message>
+        <source>FW: neu, Exit Programm</source>
+        <translation>FW: new, exit the program</translation>
+    </message>
+    <message>
+        <source>Verbindung zur HW unterbrochen</source>
+        <translation>Connection to the HW lost</translation>
+    </message>
+    <message>
+        <source>Keine Verbindung zur HW</source>
+        <translation>No connection to the HW</translation>
+    </message>
+    <message>
+        <source>HEX-Datei zu gross</source>
+        <translation>HEX file too large</translation>
+    </message>
+    <message>
+        <source>Schreibfehler an der HW</source>
+        <translation>Write error at the HW</translation>
+    </message>
+    <message>
+        <source>Keine Antwort von der HW</source>
+        <translation>No reply from the HW</translation>
+    </message>
+    <message>
+        <source>HW nimmt keine Daten an</source>
+        <translation>HW takes no data</translation>
+    </message>
+    <message>
+        <source>Schreiben abgebrochen</source>
+        <translation>Write interrupted</translation>
+    </message>
+    <message>
+        <source>%1, Flash nicht beschrieben</source>
+        <translation>%1, flash not written</translation>
+    </message>
+    <message>
+        <source>%1, Abbruch bei Block %2 / %3</source>
+        <translation>%1, stopped at block %2 / %3</translation>
+    </message>
+    <message>
+        <source>Abbruch bei Block %1 / %2</source>
+        <translation>Stopped at block %1 / %2</translation>
+    </message>
+    <message>
+        <source>Die HW wartet wohl noch mitten im Schreiben: Geraet aus- und einschalten, dann neu schreiben</source>
+        <translation>The HW probably still waits in the middle of the write: switch the device off and on, then write again</translation>
+    </message>
+</context>
+<context>
+    <name>FirmwareCheck</name>
+    <message>
+        <source>Bloecke: %1 zu %2 Byte</source>
+        <translation>Blocks: %1 of %2 bytes each</translation>
+    </message>
+    <message>
+        <source>Abbild nicht geschrieben: %1: %2</source>
+        <translation>Image not written: %1: %2</translation>
+    </message>
+    <message>
+        <source>Abbild geschrieben: %1 (%2 Byte)</source>
+        <translation>Image written: %1 (%2 bytes)</translation>
+    </message>
+</context>
+<context>
+    <name>FlashCommand</name>
+    <message>
+        <source>%1: Antwort nicht erkannt (Kennung &quot;%2&quot;, Version: %3)</source>
+        <translation>%1: reply not recognised (tag &quot;%2&quot;, version: %3)</translation>
+    </message>
+    <message>
+        <source>COM1 bis COM%1 (siehe --list)</source>
+        <translation>COM1 to COM%1 (see --list)</translation>
+    </message>
+</context>
+<context>
+    <name>FlashRecord</name>
+    <message>
+        <source>kein Ort fuer Daten des Benutzers bekannt</source>
+        <translation>no place known for the user&apos;s data</translation>
+    </message>
+    <message>
+        <source>Ordner %1 kann nicht angelegt werden</source>
+        <translation>folder %1 cannot be created</translation>
+    </message>
+    <message>
+        <source>Flash-Protokoll nicht geschrieben: %1: %2</source>
+        <translation>Flash record not written: %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>FlasherText</name>
+    <message>
+        <source>Jetzt abbrechen liesse die HW halb beschrieben zurueck: das Schreiben geht weiter. Ein zweites Signal bricht trotzdem ab.</source>
+        <translation>Stopping now would leave the HW half written: the write goes on. A second signal stops it all the same.</translation>
+    </message>
+    <message>
+        <source>Abgebrochen, bevor geschrieben wurde: Flash nicht beschrieben</source>
+        <translation>Stopped before anything was written: flash not written</translation>
+    </message>
+    <message>
+        <source>%1 antwortet nicht, und das letzte Schreiben dorthin ist nicht fertig geworden: die HW wartet wohl noch darin. Geraet aus- und einschalten.</source>
+        <translation>%1 does not answer, and the last write to it did not finish: the HW probably still waits in it. Switch the device off and on.</translation>
+    </message>
+    <message>
+        <source>Keine HW gefunden an %1</source>
+        <translation>No HW found on %1</translation>
+    </message>
+    <message>
+        <source>Keine HW gefunden</source>
+        <translation>No HW found</translation>
+    </message>
+</context>
+<context>
+    <name>HexLoader</name>
+    <message>
+        <source>Datei kann nicht gelesen werden: %1 (%2)</source>
+        <translation>File cannot be read: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Datei ist zu gross fuer eine HEX-Datei: %1</source>
+        <translation>File is too large for a HEX file: %1</translation>
+    </message>
+    <message>
+        <source>Datei ist leer: %1</source>
+        <translation>File is empty: %1</translation>
+    </message>
+    <message>
+        <source>Keine Datei angegeben</source>
+        <translation>No file given</translation>
+    </message>
+    <message>
+        <source>Datei nicht gefunden: %1</source>
+        <translation>File not found: %1</translation>
+    </message>
+    <message>
+        <source>Ist ein Ordner, keine Datei: %1</source>
+        <translation>Is a folder, not a file: %1</translation>
+    </message>
+    <message>
+        <source>Datei kann nicht geoeffnet werden: %1 (%2)</source>
+        <translation>File cannot be opened: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Endesatz :00000001FF fehlt: die Datei ist vielleicht unvollstaendig (Download abgebrochen?)</source>
+        <translation>End-of-file record :00000001FF missing: the file may be incomplete (download cut short?)</translation>
+    </message>
+    <message>
+        <source>Zeichen %1 ist keine Hex-Ziffer</source>
+        <translation>Character %1 is not a hex digit</translation>
+    </message>
+    <message>
+        <source>ungerade Anzahl Hex-Ziffern</source>
+        <translation>odd number of hex digits</translation>
+    </message>
+    <message>
+        <source>Satz zu kurz</source>
+        <translation>record too short</translation>
+    </message>
+    <message>
+        <source>Byteanzahl %1 passt nicht zu %2 Datenbytes</source>
+        <translation>byte count %1 does not match %2 data bytes</translation>
+    </message>
+    <message>
+        <source>Pruefsumme falsch</source>
+        <translation>wrong checksum</translation>
+    </message>
+    <message>
+        <source>Adresssatz (Typ %1) mit %2 statt 2 Datenbytes</source>
+        <translation>address record (type %1) with %2 instead of 2 data bytes</translation>
+    </message>
+    <message>
+        <source>Segmentadresse %1 verschiebt Daten unter 0x10000</source>
+        <translation>segment address %1 moves data below 0x10000</translation>
+    </message>
+    <message>
+        <source>Daten bei %1-%2 liegen ausserhalb des Speichers (bis %3)</source>
+        <translation>data at %1-%2 lie outside the memory (up to %3)</translation>
+    </message>
+    <message>
+        <source>Keine Daten unter 0x10000 (Satz :020000040000FA fehlt?)</source>
+        <translation>No data below 0x10000 (record :020000040000FA missing?)</translation>
+    </message>
+    <message>
+        <source>Signatur fehlt: Adresse %1 enthaelt %2 statt %3</source>
+        <translation>Signature missing: address %1 holds %2 instead of %3</translation>
+    </message>
+    <message>
+        <source>Endadresse %1 liegt ueber %2</source>
+        <translation>End address %1 lies above %2</translation>
+    </message>
+    <message>
+        <source>Zeile %1: %2</source>
+        <translation>Line %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>MultiFlash</name>
+    <message>
+        <source>(kein USB-Adapter bekannt)</source>
+        <translation>(no USB adapter known)</translation>
+    </message>
+    <message>
+        <source>Warte auf HW (Ende mit Ctrl-C) ...</source>
+        <translation>Waiting for HW (end with Ctrl-C) ...</translation>
+    </message>
+    <message>
+        <source>%1  %2  %3  FW: %4</source>
+        <translation>%1  %2  %3  FW: %4</translation>
+    </message>
+    <message>
+        <source>gefunden</source>
+        <translation>found</translation>
+    </message>
+    <message>
+        <source>%1, schreibe</source>
+        <translation>%1, writing</translation>
+    </message>
+    <message>
+        <source>geschrieben</source>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Geraet</source>
+        <translation>Device</translation>
+    </message>
+    <message>
+        <source>USB-Seriennr.</source>
+        <translation>USB serial no.</translation>
+    </message>
+    <message>
+        <source>FW vorher</source>
+        <translation>FW before</translation>
+    </message>
+    <message>
+        <source>Ergebnis</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Bloecke</source>
+        <translation>Blocks</translation>
+    </message>
+    <message>
+        <source>Sekunden</source>
+        <translation>Seconds</translation>
+    </message>
+</context>
+<context>
+    <name>PortFault</name>
+    <message>
+        <source>Port %1 gibt es nicht (siehe zirbelwerk-flash --list)</source>
+        <translation>Port %1 does not exist (see zirbelwerk-flash --list)</translation>
+    </message>
+    <message>
+        <source>Port %1 ist nicht vorhanden</source>
+        <translation>Port %1 is not present</translation>
+    </message>
+    <message>
+        <source>Port %1 wird von einem anderen Programm benutzt</source>
+        <translation>Port %1 is in use by another program</translation>
+    </message>
+    <message>
+        <source>Kein Zugriff auf Port %1: Benutzer in die Gruppe dialout aufnehmen (sudo adduser $USER dialout) und neu anmelden</source>
+        <translation>No access to port %1: add the user to the group dialout (sudo adduser $USER dialout) and log in again</translation>
+    </message>
+    <message>
+        <source>%1 ist kein serieller Port</source>
+        <translation>%1 is not a serial port</translation>
+    </message>
+    <message>
+        <source>Port %1 nicht geoeffnet: %2</source>
+        <translation>Port %1 not opened: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PortListing</name>
+    <message>
+        <source>Keine seriellen Ports gefunden</source>
+        <translation>No serial ports found</translation>
+    </message>
+    <message>
+        <source>(aus %1)</source>
+        <translation>(from %1)</translation>
+    </message>
+</context>
+<context>
+    <name>ProgressPrinter</name>
+    <message>
+        <source>, %1 Byte/s, noch %2:%3</source>
+        <translation>, %1 bytes/s, %2:%3 left</translation>
+    </message>
+    <message>
+        <source>Warte auf die HW (sie loescht ihren Flash): %1 s</source>
+        <translation>Waiting for the HW (it erases its flash): %1 s</translation>
+    </message>
+    <message>
+        <source>Gesamtzeit: %1 s</source>
+        <translation>Total time: %1 s</translation>
+    </message>
+</context>
+<context>
+    <name>VELDfwloader</name>
+    <message>
+        <source>HEX-Datei Laden</source>
+        <comment>FileDialog</comment>
+        <translation>Load HEX file</translation>
+    </message>
+    <message>
+        <source>HEX-Datei (*.hex)</source>
+        <comment>FileDialog</comment>
+        <translation>HEX file (*.hex)</translation>
+    </message>
+    <message>
+        <source>HEX-Datei Laden, Abbruch!</source>
+        <translation>Loading the HEX file cancelled!</translation>
+    </message>
+    <message>
+        <source>Beenden erst nach dem Flash schreiben!</source>
+        <translation>Exit only after the flash write!</translation>
+    </message>
+</context>
+<context>
+    <name>ZirbelWerk</name>
+    <message>
+        <source>HEX-Datei</source>
+        <translation>HEX file</translation>
+    </message>
+    <message>
+        <source>Write Flash</source>
+        <translation>Write Flash</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+</context>
+</TS>

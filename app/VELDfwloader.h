@@ -40,6 +40,7 @@ private:
     void showLineLost();
     // flash write
     void showBlockProgress(int replies, int blocks);
+    void paintBlockProgress();
     void finishFlashWrite(bool written);
     bool flashWriteRunning() const;
     void setBusy(bool busy);
@@ -62,6 +63,8 @@ private:
     char replyBuffer[SearchState::ReplyBufferSize];
 
     FlashWriter *flashWriter = nullptr;
+    QTimer *blockLabelPause = nullptr;
+    QString blockProgress;
     QLabel *closeRefusedNote = nullptr;
 
     friend class WindowProbe; // tests reach the search state through it

@@ -462,7 +462,8 @@ Sample writeWithWindow(const Image &image, const Setup &setup)
     WindowProbe probe(window);
     Ui::ZirbelWerk &ui = probe.ui();
     window.show();
-    if (!QTest::qWaitFor([&] { return ui.pushButton->isEnabled(); }, int(std::chrono::milliseconds(WindowSearchTimeout).count())))
+    const int searchMs = int(std::chrono::milliseconds(WindowSearchTimeout).count());
+    if (!QTest::qWaitFor([&] { return ui.pushButton->isEnabled(); }, searchMs))
         fail(QStringLiteral("the window did not find the instrument: ") + ui.statusBar->currentMessage());
     FileDialogAnswer answer(QStringLiteral(ZW_HEX_FILE));
     QTest::mouseClick(ui.pushButton, Qt::LeftButton);

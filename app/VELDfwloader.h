@@ -42,6 +42,7 @@ private:
     void showLineLost();
     // flash write
     void showBlockProgress(int replies, int blocks);
+    void paintBlockProgress();
     void finishFlashWrite(bool written);
     bool flashWriteRunning() const;
     void setBusy(bool busy);
@@ -68,6 +69,8 @@ private:
     char replyBuffer[SearchState::ReplyBufferSize];
 
     FlashWriter *flashWriter = nullptr;
+    QTimer *blockLabelPause = nullptr;
+    QString blockProgress;
     QLabel *closeRefusedNote = nullptr;
     WriteRecorder recorder;
     bool quitAfterWrite = false;

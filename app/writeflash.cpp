@@ -6,6 +6,17 @@
 
 #include <QDebug>
 #include <QLabel>
+#include <QTimer>
+
+#include <chrono>
+
+namespace {
+
+// Ten changes a second are plenty to watch. A repaint per block costs CPU,
+// and right after a block it holds the CPU just as the block is on its way.
+constexpr std::chrono::milliseconds BlockLabelInterval{100};
+
+} // namespace
 
 // Starts the flash write; the writer reports back through the event loop,
 // so the window keeps painting and a silent instrument cannot hang it.
@@ -18,6 +29,10 @@ void VELDfwloader::on_pushButton_2_clicked()
         flashWriter = new FlashWriter(this);
         connect(flashWriter, &FlashWriter::blockReleased, this, &VELDfwloader::showBlockProgress);
         connect(flashWriter, &FlashWriter::finished, this, &VELDfwloader::finishFlashWrite);
+        blockLabelPause = new QTimer(this);
+        blockLabelPause->setSingleShot(true);
+        blockLabelPause->setInterval(BlockLabelInterval);
+        connect(blockLabelPause, &QTimer::timeout, this, &VELDfwloader::paintBlockProgress);
     }
     ui.label_2->setPalette(palette());
     ui.label_2->setToolTip(QString());
@@ -31,14 +46,27 @@ void VELDfwloader::on_pushButton_2_clicked()
 
 void VELDfwloader::showBlockProgress(int released, int blocks)
 {
-    ui.label_2->setText(DialogueText::blockProgress(released, blocks));
+    blockProgress = DialogueText::blockProgress(released, blocks);
+    if (!blockLabelPause->isActive())
+        paintBlockProgress();
     // Once: the same message again would only cost a repaint per block.
     if (ui.statusBar->currentMessage() != DialogueText::writing())
         ui.statusBar->showMessage(DialogueText::writing(), 0);
 }
 
+// At most one change an interval; a count held back shows when it ends.
+void VELDfwloader::paintBlockProgress()
+{
+    if (ui.label_2->text() == blockProgress)
+        return;
+    ui.label_2->setText(blockProgress);
+    blockLabelPause->start();
+}
+
 void VELDfwloader::finishFlashWrite(bool written)
 {
+    // A count held back must not cover the outcome.
+    blockLabelPause->stop();
     setBusy(false);
     if (closeRefusedNote)
         closeRefusedNote->hide();

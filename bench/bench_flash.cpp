@@ -1,7 +1,8 @@
 // Writes the full firmware image (0x0000-0xFBFF, 1008 blocks) into the
 // simulated instrument and prints median figures of several runs: with a
 // bare blocking host on the raw port for comparison, with FlashWriter in
-// this process, and through the command-line flasher as a child process.
+// this process, through the command-line flasher as a child process and,
+// when built with it, from the real window on Qt's offscreen platform.
 //
 // Paced: the simulator paces both directions like a UART at 57600 baud,
 // 10 bits a byte, and takes a known erase and block write time. The
@@ -18,11 +19,24 @@
 //
 // Unpaced: a bare pseudo-terminal without erase or block time; the CPU time
 // per block is the loader's own cost.
+//
+// Each simulator reports the host's turnaround per block: from a ready
+// byte handed to the pseudo-terminal until the block's first byte came out.
 #include "device/FlashWriter.h"
 #include "device/VersionReply.h"
 #include "image/HexLoader.h"
 #include "serial/Modem.h"
 #include "tests/support/SimInstrument.h"
+
+#ifdef ZW_BENCH_WINDOW
+#include "FileDialogAnswer.h"
+#include "WindowProbe.h"
+
+#include <QApplication>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QTest>
+#endif
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -60,13 +74,17 @@ constexpr int AddressBytes = 2;
 constexpr int EndMarkerBytes = 2;
 constexpr double RatioTarget = 1.03;
 constexpr double CpuShareTarget = 0.03;
+// The window is held to the flasher's pace and a leaner CPU share.
+constexpr double WindowCpuShareTarget = 0.015;
+constexpr double WindowToFlasherTarget = 1.01;
 constexpr double CpuPerBlockTargetUs = 300;
 // Only against a stuck simulator: the instrument has the end marker a few
 // milliseconds after the loader is done.
 constexpr auto EndMarkerTimeout = 5s;
 constexpr auto EndMarkerPoll = 200us;
-// A paced write takes about 14 s; this only ends a hung flasher.
+// A paced write takes about 14 s; this only ends a hung flasher or window.
 constexpr auto FlasherTimeout = 120s;
+constexpr auto WindowSearchTimeout = 5s;
 const char StartLine[] = "Flash schreiben starten";
 const char DoneLine[] = "Flash neu beschrieben!";
 const double Unknown = -1;
@@ -144,7 +162,7 @@ struct Setup
                               QStringLiteral("--block-ms"), QString::number(blockMs)};
         if (paced)
             arguments << QStringLiteral("--baud") << QString::number(BaudRate);
-        return arguments;
+        return arguments << QStringLiteral("--turnaround");
     }
 };
 
@@ -168,6 +186,9 @@ struct Sample
     double loaderWall = 0; // until the loader itself is done
     double transfer = 0;   // until the instrument has the end marker
     double cpu = 0;        // the loader's CPU time over loaderWall
+    double turnaroundUs = Unknown;    // median of the write's blocks
+    double turnaroundP90Us = Unknown; // their 90th percentile
+    double turnaroundMeanUs = Unknown;
 };
 
 void startSimulator(SimInstrument &sim)
@@ -192,8 +213,15 @@ double waitForEndMarker(const SimInstrument &sim, const QElapsedTimer &clock)
     return secondsOf(clock);
 }
 
+double reportedMicroseconds(const QMap<QString, QString> &report, const QString &key)
+{
+    bool ok = false;
+    const double value = report.value(key).toDouble(&ok);
+    return ok ? value : Unknown;
+}
+
 // A figure of a wrong write would be worthless.
-void verify(const SimInstrument &sim, const Image &image)
+void verify(const SimInstrument &sim, const Image &image, Sample &sample)
 {
     const QMap<QString, QString> report = sim.report();
     QStringList problems = sim.violations();
@@ -205,6 +233,9 @@ void verify(const SimInstrument &sim, const Image &image)
         problems << QStringLiteral("the instrument's memory differs from the image");
     if (!problems.isEmpty())
         fail(QStringLiteral("wrong write: ") + problems.join(QStringLiteral("; ")));
+    sample.turnaroundUs = reportedMicroseconds(report, QStringLiteral("turnaround_median_us"));
+    sample.turnaroundP90Us = reportedMicroseconds(report, QStringLiteral("turnaround_p90_us"));
+    sample.turnaroundMeanUs = reportedMicroseconds(report, QStringLiteral("turnaround_mean_us"));
 }
 
 Sample writeInProcess(const Image &image, const Setup &setup)
@@ -234,7 +265,7 @@ Sample writeInProcess(const Image &image, const Setup &setup)
     if (!written)
         fail(writer.errorString());
     sample.transfer = waitForEndMarker(sim, clock);
-    verify(sim, image);
+    verify(sim, image, sample);
     return sample;
 }
 
@@ -312,7 +343,7 @@ Sample writeRaw(const Image &image, const Setup &setup)
         sample.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
         sample.transfer = waitForEndMarker(sim, clock);
     }
-    verify(sim, image);
+    verify(sim, image, sample);
     return sample;
 }
 
@@ -397,14 +428,76 @@ FlasherSample writeWithFlasher(const QString &executable, const Image &image, co
                  .arg(QString::fromLocal8Bit(flasher.readAllStandardError()).trimmed()));
     if (watch.startAt < 0 || watch.doneAt < 0)
         fail(QStringLiteral("zirbelwerk-flash did not print \"%1\" and \"%2\"").arg(StartLine, DoneLine));
-    verify(sim, image);
 
     FlasherSample sample;
     sample.process = {exitAt, std::max(exitAt, watch.endAt), cpu};
-    sample.writePhase = {watch.doneAt - watch.startAt, watch.endAt - watch.startAt,
-                         watch.cpuAtStart < 0 ? Unknown : cpu - watch.cpuAtStart};
+    verify(sim, image, sample.process);
+    sample.writePhase = sample.process;
+    sample.writePhase.loaderWall = watch.doneAt - watch.startAt;
+    sample.writePhase.transfer = watch.endAt - watch.startAt;
+    sample.writePhase.cpu = watch.cpuAtStart < 0 ? Unknown : cpu - watch.cpuAtStart;
     return sample;
 }
+
+#ifdef ZW_BENCH_WINDOW
+// The window's debug lines and the offscreen platform's notes would bury
+// the progress lines.
+void quietWindow(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg || message.startsWith(QLatin1String("This plugin does not support")))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
+// The real window, driven like a user: it finds the instrument on COM1,
+// takes the file through its dialog and writes on a click of "Write Flash".
+// Timed from that click until its status bar says the write is done; the
+// CPU time is this whole process's over the same span.
+Sample writeWithWindow(const Image &image, const Setup &setup)
+{
+    SimInstrument sim(setup.simArguments());
+    startSimulator(sim);
+    qputenv("ZIRBELWERK_PORTS", sim.devicePath().toLocal8Bit());
+    VELDfwloader window;
+    WindowProbe probe(window);
+    Ui::ZirbelWerk &ui = probe.ui();
+    window.show();
+    const int searchMs = int(std::chrono::milliseconds(WindowSearchTimeout).count());
+    if (!QTest::qWaitFor([&] { return ui.pushButton->isEnabled(); }, searchMs))
+        fail(QStringLiteral("the window did not find the instrument: ") + ui.statusBar->currentMessage());
+    FileDialogAnswer answer(QStringLiteral(ZW_HEX_FILE));
+    QTest::mouseClick(ui.pushButton, Qt::LeftButton);
+    if (!answer.answered() || !ui.pushButton_2->isEnabled())
+        fail(QStringLiteral("the window did not take the file: ") + ui.label->text());
+    // Whatever the load left to paint is not part of the write.
+    QCoreApplication::processEvents();
+
+    Sample sample;
+    QElapsedTimer clock;
+    QEventLoop loop;
+    bool written = false;
+    double cpuBefore = 0;
+    QObject::connect(ui.statusBar, &QStatusBar::messageChanged, &loop, [&](const QString &text) {
+        // The buttons come back as the write ends, before its last message.
+        if (!ui.pushButton_2->isEnabled())
+            return;
+        sample.loaderWall = secondsOf(clock);
+        sample.cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;
+        written = text == QLatin1String(DoneLine);
+        loop.quit();
+    });
+    QTimer::singleShot(FlasherTimeout, &loop, &QEventLoop::quit);
+    cpuBefore = cpuSeconds(RUSAGE_SELF);
+    clock.start();
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    loop.exec();
+    if (!written)
+        fail(QStringLiteral("the window did not write: ") + ui.statusBar->currentMessage());
+    sample.transfer = waitForEndMarker(sim, clock);
+    verify(sim, image, sample);
+    return sample;
+}
+#endif
 
 double median(std::vector<double> values)
 {
@@ -413,17 +506,26 @@ double median(std::vector<double> values)
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
+// One unknown value makes the figure unknown, not smaller.
+double knownMedian(const std::vector<double> &values)
+{
+    const bool known = std::none_of(values.begin(), values.end(), [](double v) { return v < 0; });
+    return known ? median(values) : Unknown;
+}
+
 Sample medianOf(const std::vector<Sample> &samples)
 {
-    std::vector<double> wall, transfer, cpu;
+    std::vector<double> wall, transfer, cpu, turnaround, turnaroundP90, turnaroundMean;
     for (const Sample &sample : samples) {
         wall.push_back(sample.loaderWall);
         transfer.push_back(sample.transfer);
         cpu.push_back(sample.cpu);
+        turnaround.push_back(sample.turnaroundUs);
+        turnaroundP90.push_back(sample.turnaroundP90Us);
+        turnaroundMean.push_back(sample.turnaroundMeanUs);
     }
-    // One unknown CPU time makes the figure unknown, not smaller.
-    const bool cpuKnown = std::none_of(cpu.begin(), cpu.end(), [](double v) { return v < 0; });
-    return {median(wall), median(transfer), cpuKnown ? median(cpu) : Unknown};
+    return {median(wall),          median(transfer),           knownMedian(cpu),
+            knownMedian(turnaround), knownMedian(turnaroundP90), knownMedian(turnaroundMean)};
 }
 
 struct Series
@@ -431,6 +533,7 @@ struct Series
     QString name;
     std::vector<Sample> samples;
     double limit = 0;
+    double cpuShareTarget = CpuShareTarget;
 };
 
 QString cpuText(double value, double scale, const char *format)
@@ -451,11 +554,13 @@ void printPacedRow(const Series &series, int blocks)
     QStringList over;
     if (ratio > RatioTarget)
         over << QStringLiteral("x limit");
-    if (share > CpuShareTarget)
+    if (share > series.cpuShareTarget)
         over << QStringLiteral("CPU %");
-    std::printf("%-26s %10.3f %8.4f %10.0f %9.3f %8s %7s%s\n", qPrintable(series.name), m.transfer, ratio,
+    std::printf("%-26s %10.3f %8.4f %10.0f %9.3f %8s %7s %8s %7s %8s%s\n", qPrintable(series.name), m.transfer, ratio,
                 (m.transfer - series.limit) / blocks * 1e6, m.loaderWall, qPrintable(cpuText(m.cpu, 1e3, "%.1f")),
-                qPrintable(cpuText(share, 1e2, "%.2f")), qPrintable(overTarget(over)));
+                qPrintable(cpuText(share, 1e2, "%.2f")), qPrintable(cpuText(m.turnaroundUs, 1, "%.0f")),
+                qPrintable(cpuText(m.turnaroundP90Us, 1, "%.0f")), qPrintable(cpuText(m.turnaroundMeanUs, 1, "%.0f")),
+                qPrintable(overTarget(over)));
 }
 
 void printUnpacedRow(const Series &series, int blocks)
@@ -465,9 +570,10 @@ void printUnpacedRow(const Series &series, int blocks)
     QStringList over;
     if (cpuPerBlockUs > CpuPerBlockTargetUs)
         over << QStringLiteral("CPU us/block");
-    std::printf("%-26s %10.1f %10.1f %8s %10s%s\n", qPrintable(series.name), m.loaderWall * 1e3,
+    std::printf("%-26s %10.1f %10.1f %8s %10s %8s %7s%s\n", qPrintable(series.name), m.loaderWall * 1e3,
                 m.loaderWall / blocks * 1e6, qPrintable(cpuText(m.cpu, 1e3, "%.1f")),
-                qPrintable(cpuText(cpuPerBlockUs, 1, "%.1f")), qPrintable(overTarget(over)));
+                qPrintable(cpuText(cpuPerBlockUs, 1, "%.1f")), qPrintable(cpuText(m.turnaroundUs, 1, "%.0f")),
+                qPrintable(cpuText(m.turnaroundP90Us, 1, "%.0f")), qPrintable(overTarget(over)));
 }
 
 QString flasherExecutable()
@@ -480,43 +586,103 @@ QString flasherExecutable()
     return QString();
 }
 
-template<typename Write>
-void repeat(Series &series, int runs, const char *mode, Write write)
+// Which loaders run; the flasher's path is empty when it is not to run.
+struct Loaders
 {
-    for (int i = 1; i <= runs; ++i) {
-        series.samples.push_back(write());
-        progress(QStringLiteral("  %1 %2/%3 %4: %5 s")
-                     .arg(QLatin1String(mode)).arg(i).arg(runs).arg(series.name)
-                     .arg(series.samples.back().transfer, 0, 'f', 3));
-    }
-}
+    bool raw = true;
+    bool writer = true;
+    QString flasher;
+    bool window = false;
+};
 
-std::vector<Series> runSeries(const Image &image, const Setup &setup, int runs, const QString &flasher)
+const QString FlasherPhaseName = QStringLiteral("flasher, write phase");
+const QString WindowName = QStringLiteral("window, write phase");
+
+// Round by round, so that a busy spell of the machine falls on all loaders
+// alike, and the flasher and the window run right after each other.
+std::vector<Series> runSeries(const Image &image, const Setup &setup, int runs, const Loaders &loaders)
 {
     const char *mode = setup.paced ? "paced" : "unpaced";
     const double limit = lineLimit(setup, image.blocks);
-    Series raw{QStringLiteral("blocking raw port"), {}, limit};
-    repeat(raw, runs, mode, [&] { return writeRaw(image, setup); });
-    Series inProcess{QStringLiteral("FlashWriter, this process"), {}, limit};
-    repeat(inProcess, runs, mode, [&] { return writeInProcess(image, setup); });
-    if (flasher.isEmpty())
-        return {raw, inProcess};
-
     const qint64 searchBytes = qint64(qstrlen(VersionReply::Query)) + VersionReply::Size;
+    Series raw{QStringLiteral("blocking raw port"), {}, limit};
+    Series inProcess{QStringLiteral("FlashWriter, this process"), {}, limit};
+    Series writePhase{FlasherPhaseName, {}, limit};
+    Series window{WindowName, {}, limit, WindowCpuShareTarget};
     Series process{QStringLiteral("flasher, whole process"), {}, lineLimit(setup, image.blocks, searchBytes)};
-    Series writePhase{QStringLiteral("flasher, write phase"), {}, limit};
     for (int i = 1; i <= runs; ++i) {
-        const FlasherSample sample = writeWithFlasher(flasher, image, setup);
-        process.samples.push_back(sample.process);
-        writePhase.samples.push_back(sample.writePhase);
-        progress(QStringLiteral("  %1 %2/%3 zirbelwerk-flash: %4 s")
-                     .arg(QLatin1String(mode)).arg(i).arg(runs)
-                     .arg(sample.process.transfer, 0, 'f', 3));
+        const auto note = [&](const QString &name, const Sample &sample) {
+            progress(QStringLiteral("  %1 %2/%3 %4: %5 s")
+                         .arg(QLatin1String(mode)).arg(i).arg(runs).arg(name)
+                         .arg(sample.transfer, 0, 'f', 3));
+        };
+        if (loaders.raw) {
+            raw.samples.push_back(writeRaw(image, setup));
+            note(raw.name, raw.samples.back());
+        }
+        if (loaders.writer) {
+            inProcess.samples.push_back(writeInProcess(image, setup));
+            note(inProcess.name, inProcess.samples.back());
+        }
+        if (!loaders.flasher.isEmpty()) {
+            const FlasherSample sample = writeWithFlasher(loaders.flasher, image, setup);
+            process.samples.push_back(sample.process);
+            writePhase.samples.push_back(sample.writePhase);
+            note(QStringLiteral("zirbelwerk-flash"), sample.process);
+        }
+#ifdef ZW_BENCH_WINDOW
+        if (loaders.window) {
+            window.samples.push_back(writeWithWindow(image, setup));
+            note(window.name, window.samples.back());
+        }
+#endif
     }
-    return {raw, inProcess, writePhase, process};
+    std::vector<Series> results;
+    for (const Series *series : {&raw, &inProcess, &writePhase, &window, &process})
+        if (!series->samples.empty())
+            results.push_back(*series);
+    return results;
 }
 
-void paced(const Image &image, const Setup &setup, int runs, const QString &flasher)
+const Series *findSeries(const std::vector<Series> &results, const QString &name)
+{
+    for (const Series &series : results)
+        if (series.name == name)
+            return &series;
+    return nullptr;
+}
+
+// The window's write phase beside the flasher's, from the same rounds.
+void printWindowAgainstFlasher(const std::vector<Series> &results)
+{
+    const Series *flasher = findSeries(results, FlasherPhaseName);
+    const Series *window = findSeries(results, WindowName);
+    if (!flasher || !window)
+        return;
+    // Paired by round: both met the same spell of the machine.
+    std::vector<double> ratios;
+    for (size_t i = 0; i < window->samples.size() && i < flasher->samples.size(); ++i)
+        ratios.push_back(window->samples[i].transfer / flasher->samples[i].transfer);
+    const Sample f = medianOf(flasher->samples);
+    const Sample w = medianOf(window->samples);
+    const auto share = [](const Sample &m) { return m.cpu < 0 ? Unknown : m.cpu / m.loaderWall; };
+    const double ratio = median(ratios);
+    std::printf("\nwindow beside flasher, write phase   flasher    window\n");
+    std::printf("  transfer s                        %9.3f %9.3f   window / flasher %.4f (median of rounds)%s\n",
+                f.transfer, w.transfer, ratio, ratio > WindowToFlasherTarget ? "  over target" : "");
+    std::printf("  x limit                           %9.4f %9.4f%s\n", f.transfer / flasher->limit,
+                w.transfer / window->limit, w.transfer / window->limit > RatioTarget ? "  over target" : "");
+    std::printf("  CPU %% of loader s                 %9s %9s%s\n", qPrintable(cpuText(share(f), 1e2, "%.2f")),
+                qPrintable(cpuText(share(w), 1e2, "%.2f")), share(w) > WindowCpuShareTarget ? "  over target" : "");
+    std::printf("  turnaround median us              %9s %9s\n", qPrintable(cpuText(f.turnaroundUs, 1, "%.0f")),
+                qPrintable(cpuText(w.turnaroundUs, 1, "%.0f")));
+    std::printf("  turnaround p90 us                 %9s %9s\n", qPrintable(cpuText(f.turnaroundP90Us, 1, "%.0f")),
+                qPrintable(cpuText(w.turnaroundP90Us, 1, "%.0f")));
+    std::printf("  turnaround mean us                %9s %9s\n", qPrintable(cpuText(f.turnaroundMeanUs, 1, "%.0f")),
+                qPrintable(cpuText(w.turnaroundMeanUs, 1, "%.0f")));
+}
+
+void paced(const Image &image, const Setup &setup, int runs, const Loaders &loaders)
 {
     std::printf("\nPaced: %d baud, erase %d ms, block write %d ms, median of %d runs\n", BaudRate, setup.eraseMs,
                 setup.blockMs, runs);
@@ -524,20 +690,22 @@ void paced(const Image &image, const Setup &setup, int runs, const QString &flas
                 lineLimit(setup, image.blocks), static_cast<long long>(hostBytes(image.blocks)), image.blocks,
                 BitsPerByte, BaudRate, setup.eraseMs, image.blocks - 1, setup.blockMs);
     std::fflush(stdout);
-    const std::vector<Series> results = runSeries(image, setup, runs, flasher);
-    std::printf("%-26s %10s %8s %10s %9s %8s %7s\n", "", "transfer s", "x limit", "+us/block", "loader s",
-                "CPU ms", "CPU %");
+    const std::vector<Series> results = runSeries(image, setup, runs, loaders);
+    std::printf("%-26s %10s %8s %10s %9s %8s %7s %8s %7s %8s\n", "", "transfer s", "x limit", "+us/block", "loader s",
+                "CPU ms", "CPU %", "turn us", "p90 us", "mean us");
     for (const Series &series : results)
         printPacedRow(series, image.blocks);
+    printWindowAgainstFlasher(results);
     std::fflush(stdout);
 }
 
-void unpaced(const Image &image, const Setup &setup, int runs, const QString &flasher)
+void unpaced(const Image &image, const Setup &setup, int runs, const Loaders &loaders)
 {
     std::printf("\nUnpaced: bare pseudo-terminal, no erase or block time, median of %d runs\n", runs);
     std::fflush(stdout);
-    const std::vector<Series> results = runSeries(image, setup, runs, flasher);
-    std::printf("%-26s %10s %10s %8s %10s\n", "", "loader ms", "us/block", "CPU ms", "CPU us/bl");
+    const std::vector<Series> results = runSeries(image, setup, runs, loaders);
+    std::printf("%-26s %10s %10s %8s %10s %8s %7s\n", "", "loader ms", "us/block", "CPU ms", "CPU us/bl", "turn us",
+                "p90 us");
     for (const Series &series : results)
         printUnpacedRow(series, image.blocks);
     std::fflush(stdout);
@@ -552,11 +720,42 @@ int intOption(const QCommandLineParser &parser, const QString &name)
     return value;
 }
 
+Loaders chosenLoaders(const QString &list)
+{
+    const QStringList names = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &name : names)
+        if (!QStringList{"raw", "writer", "flasher", "window"}.contains(name))
+            fail(QStringLiteral("--loaders: unknown loader %1").arg(name));
+    Loaders loaders;
+    loaders.raw = names.contains(QStringLiteral("raw"));
+    loaders.writer = names.contains(QStringLiteral("writer"));
+    if (names.contains(QStringLiteral("flasher"))) {
+        loaders.flasher = flasherExecutable();
+        if (loaders.flasher.isEmpty())
+            std::printf("zirbelwerk-flash not built: its figures are skipped\n");
+    }
+#ifdef ZW_BENCH_WINDOW
+    loaders.window = names.contains(QStringLiteral("window"));
+#else
+    if (names.contains(QStringLiteral("window")))
+        std::printf("built without the window: its figures are skipped\n");
+#endif
+    return loaders;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+#ifdef ZW_BENCH_WINDOW
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    // The window keeps its font size in the settings; not the user's.
+    QStandardPaths::setTestModeEnabled(true);
+    qInstallMessageHandler(quietWindow);
+#else
     QCoreApplication application(argc, argv);
+#endif
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Flash write of the full image against the simulated instrument."));
     parser.addHelpOption();
@@ -569,6 +768,9 @@ int main(int argc, char *argv[])
          QStringLiteral("50")},
         {QStringLiteral("block-ms"), QStringLiteral("Paced: block write time (default 2)."), QStringLiteral("ms"),
          QStringLiteral("2")},
+        {QStringLiteral("loaders"),
+         QStringLiteral("Which loaders run, of raw, writer, flasher and window (default all)."),
+         QStringLiteral("list"), QStringLiteral("raw,writer,flasher,window")},
     });
     parser.process(application);
     Setup setup;
@@ -577,16 +779,17 @@ int main(int argc, char *argv[])
     const int pacedRuns = intOption(parser, QStringLiteral("paced-runs"));
     const int unpacedRuns = intOption(parser, QStringLiteral("unpaced-runs"));
 
+    const Loaders loaders = chosenLoaders(parser.value(QStringLiteral("loaders")));
+
     const Image image = loadImage();
-    const QString flasher = flasherExecutable();
     std::printf("%s: %d blocks of %d bytes\n", ZW_HEX_FILE, image.blocks, FlashWriter::BlockSize);
-    if (flasher.isEmpty())
-        std::printf("zirbelwerk-flash not built: its figures are skipped\n");
     if (unpacedRuns > 0)
-        unpaced(image, Setup{false, 0, 0}, unpacedRuns, flasher);
+        unpaced(image, Setup{false, 0, 0}, unpacedRuns, loaders);
     if (pacedRuns > 0)
-        paced(image, setup, pacedRuns, flasher);
-    std::printf("\ntargets: x limit <= %.2f, CPU < %.0f %% of the loader's wall time, CPU < %.0f us a block unpaced\n",
-                RatioTarget, CpuShareTarget * 100, CpuPerBlockTargetUs);
+        paced(image, setup, pacedRuns, loaders);
+    std::printf("\ntargets: x limit <= %.2f, CPU < %.0f %% of the loader's wall time (window %.1f %%), CPU < %.0f us a "
+                "block unpaced; window's transfer <= %.2f x the flasher's\n",
+                RatioTarget, CpuShareTarget * 100, WindowCpuShareTarget * 100, CpuPerBlockTargetUs,
+                WindowToFlasherTarget);
     return 0;
 }

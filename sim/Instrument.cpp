@@ -30,12 +30,13 @@ Instrument::Instrument(const InstrumentSettings &settings)
     : m_settings(settings)
     , m_memory(MemorySize, EmptyCell)
 {
+    summariseTurnaround();
 }
 
-void Instrument::receive(quint8 byte, SimTime at)
+void Instrument::receive(quint8 byte, SimTime at, SimTime arrived)
 {
     if (m_flashing)
-        receiveFlash(byte, at);
+        receiveFlash(byte, at, arrived);
     else
         parseCommand(byte, at);
 }
@@ -72,10 +73,12 @@ std::vector<Transmission> Instrument::takeTransmissions()
     return out;
 }
 
-void Instrument::readyByteSent(int writeNumber, int block)
+void Instrument::readyByteSent(int writeNumber, int block, SimTime at)
 {
-    if (m_flashing && writeNumber == m_writeNumber)
-        m_readySent = std::max(m_readySent, block);
+    if (m_flashing && writeNumber == m_writeNumber && block > m_readySent) {
+        m_readySent = block;
+        m_readySentAt = at;
+    }
 }
 
 QString Instrument::report() const
@@ -89,6 +92,8 @@ QString Instrument::report() const
         << "violations=" << m_violations.size() << '\n';
     for (const QString &violation : m_violations)
         out << "violation=" << violation << '\n';
+    if (m_settings.recordTurnaround)
+        out << m_turnaroundSummary;
     out.flush();
     return text;
 }
@@ -146,18 +151,21 @@ void Instrument::startWrite(SimTime at)
     m_blocks = 0;
     m_readySent = 0;
     m_earlyReportedBlock = 0;
+    m_turnarounds.clear();
     m_lastByteAt = at;
     m_busyUntil = at;
     scheduleReady(1, m_settings.readyAtStart ? at : at + m_settings.eraseTime);
     m_reportChanged = true;
 }
 
-void Instrument::receiveFlash(quint8 byte, SimTime at)
+void Instrument::receiveFlash(quint8 byte, SimTime at, SimTime arrived)
 {
     const int block = m_blocks + 1;
     m_lastByteAt = at;
     m_frame.append(char(byte));
     checkReleased(block);
+    if (m_frame.size() == 1)
+        noteTurnaround(block, arrived);
 
     if (m_frame.size() == AddressSize && frameIsEndMarkerSoFar()) {
         finishWrite();
@@ -180,6 +188,38 @@ void Instrument::checkReleased(int block)
         return;
     m_earlyReportedBlock = block;
     addViolation(QStringLiteral("block %1: host sent before the ready byte").arg(block));
+}
+
+// The end marker answers no ready byte of its own, so it has no turnaround.
+void Instrument::noteTurnaround(int block, SimTime arrived)
+{
+    if (m_settings.recordTurnaround && block == m_readySent && !frameIsEndMarkerSoFar())
+        m_turnarounds.push_back(arrived - m_readySentAt);
+}
+
+// Once a write is over, not per block: the report is rewritten after each.
+void Instrument::summariseTurnaround()
+{
+    if (!m_settings.recordTurnaround)
+        return;
+    std::vector<std::chrono::nanoseconds> sorted = m_turnarounds;
+    std::sort(sorted.begin(), sorted.end());
+    const size_t n = sorted.size();
+    m_turnaroundSummary.clear();
+    QTextStream out(&m_turnaroundSummary);
+    out << "turnarounds=" << n << '\n';
+    if (n == 0)
+        return;
+    const auto us = [](std::chrono::nanoseconds time) { return QString::number(double(time.count()) / 1e3, 'f', 1); };
+    std::chrono::nanoseconds sum{0};
+    for (const auto time : sorted)
+        sum += time;
+    const auto median = n % 2 == 1 ? sorted[n / 2] : (sorted[n / 2 - 1] + sorted[n / 2]) / 2;
+    const size_t p90Rank = (9 * n + 9) / 10; // nearest rank, ceil(0.9 n)
+    out << "turnaround_mean_us=" << us(sum / std::chrono::nanoseconds::rep(n)) << '\n'
+        << "turnaround_median_us=" << us(median) << '\n'
+        << "turnaround_p90_us=" << us(sorted[p90Rank - 1]) << '\n'
+        << "turnaround_max_us=" << us(sorted.back()) << '\n';
 }
 
 // A start command where an address belongs means the host began a new
@@ -256,6 +296,7 @@ void Instrument::finishWrite()
     m_frame.clear();
     m_pendingReady.clear();
     ++m_writes;
+    summariseTurnaround();
     m_memoryChanged = true;
     m_reportChanged = true;
 }
@@ -269,6 +310,7 @@ void Instrument::abandonWrite(int block)
     m_flashing = false;
     m_frame.clear();
     m_pendingReady.clear();
+    summariseTurnaround();
     m_memoryChanged = true;
 }
 

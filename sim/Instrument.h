@@ -23,6 +23,7 @@ struct InstrumentSettings
     bool readyAtStart = false;
     int silentAtBlock = 0; // 0: never
     int hangupAtBlock = 0; // 0: never
+    bool recordTurnaround = false;
 };
 
 // The instrument's firmware as seen from the serial line: answers the
@@ -30,8 +31,14 @@ struct InstrumentSettings
 // every way in which the host breaks the dialogue.
 //
 // Time comes from the caller: receive() gets the moment a host byte was
-// complete on the line, fireNext() is called when nextDeadline() has come.
-// Blocks are numbered from 1; ready byte n releases block n.
+// complete on the line and the moment it reached the line's end,
+// fireNext() is called when nextDeadline() has come, readyByteSent() when
+// a ready byte has been handed to the line. Blocks are numbered from 1;
+// ready byte n releases block n.
+//
+// With recordTurnaround, the report also sums up the host's turnaround per
+// block of the last write: from a ready byte handed to the line until the
+// first byte of its block reaches the line.
 class Instrument
 {
 public:
@@ -39,11 +46,11 @@ public:
 
     explicit Instrument(const InstrumentSettings &settings);
 
-    void receive(quint8 byte, SimTime at);
+    void receive(quint8 byte, SimTime at, SimTime arrived);
     std::optional<SimTime> nextDeadline() const;
     void fireNext(SimTime now);
     std::vector<Transmission> takeTransmissions();
-    void readyByteSent(int writeNumber, int block);
+    void readyByteSent(int writeNumber, int block, SimTime at);
 
     bool hangupDue() const { return m_hangupDue; }
     bool writeStarted() const { return m_writeStarted; }
@@ -65,7 +72,9 @@ private:
     void parseCommand(quint8 byte, SimTime at);
     void answerQuery(SimTime at);
     void startWrite(SimTime at);
-    void receiveFlash(quint8 byte, SimTime at);
+    void receiveFlash(quint8 byte, SimTime at, SimTime arrived);
+    void noteTurnaround(int block, SimTime arrived);
+    void summariseTurnaround();
     void checkReleased(int block);
     bool checkRestart(SimTime at);
     void checkAddress(int block);
@@ -89,6 +98,9 @@ private:
     QStringList m_violations;
     SimTime m_busyUntil;
     SimTime m_lastByteAt;
+    SimTime m_readySentAt;
+    std::vector<std::chrono::nanoseconds> m_turnarounds;
+    QString m_turnaroundSummary;
     bool m_flashing = false;
     bool m_writeStarted = false;
     bool m_endMarker = false;

@@ -44,6 +44,7 @@ void PacedLine::noteReadable(SimTime now)
     if (!paced() || !m_receiveIdle)
         return;
     m_receiveIdle = false;
+    m_arrivedAt = now;
     m_receiveNext = std::max(m_receiveNext, now + m_byteTime);
 }
 
@@ -61,7 +62,7 @@ std::optional<PacedLine::Received> PacedLine::receiveOne()
         m_receiveIdle = true;
         return std::nullopt;
     }
-    const Received received{byte, m_receiveNext};
+    const Received received{byte, m_receiveNext, m_arrivedAt};
     m_receiveNext += m_byteTime;
     return received;
 }
@@ -120,10 +121,11 @@ std::vector<PacedLine::ReadySent> PacedLine::transmitDue(SimTime upTo)
         m_sendBlocked = true;
     }
 
+    const SimTime now = SimClock::now();
     std::vector<ReadySent> sent;
     for (ssize_t i = 0; i < written; ++i) {
         if (m_out.front().releasesBlock != 0)
-            sent.push_back({m_out.front().writeNumber, m_out.front().releasesBlock});
+            sent.push_back({m_out.front().writeNumber, m_out.front().releasesBlock, now});
         m_out.pop_front();
     }
     return sent;

@@ -23,12 +23,14 @@ public:
     struct Received
     {
         quint8 byte;
-        SimTime at;
+        SimTime at;      // its stop bit complete
+        SimTime arrived; // the host's bytes it came with were first seen
     };
     struct ReadySent
     {
         int writeNumber;
         int block;
+        SimTime at; // handed to the pseudo-terminal
     };
 
     PacedLine(int fd, int baud);
@@ -61,6 +63,7 @@ private:
     std::chrono::nanoseconds m_byteTime;
     bool m_receiveIdle = true;
     SimTime m_receiveNext;
+    SimTime m_arrivedAt;
     bool m_sendBlocked = false;
     SimTime m_sendFree;
     std::deque<OutByte> m_out;

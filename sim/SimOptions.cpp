@@ -23,7 +23,13 @@ const char Description[] =
     "is rewritten as things happen, after each write, at a hang-up and at\n"
     "SIGTERM/SIGINT. The memory file (65536 bytes, 0xFF where nothing came)\n"
     "is written after each write and when the simulator stops during one.\n"
-    "Blocks are counted from 1; ready byte N releases block N.";
+    "Blocks are counted from 1; ready byte N releases block N.\n"
+    "\n"
+    "With --turnaround the report also holds turnarounds= (the count),\n"
+    "turnaround_mean_us=, turnaround_median_us=, turnaround_p90_us= and\n"
+    "turnaround_max_us= of the last write, once it has ended: per block, the\n"
+    "time from its ready byte handed to the pseudo-terminal until the first\n"
+    "byte of the block came out of it.";
 
 struct Option
 {
@@ -50,6 +56,7 @@ const Option Options[] = {
      "n"},
     {"memory-out", "Write the 64 KiB memory to <file> after each write.", "file"},
     {"report", "Write the report to <file>.", "file"},
+    {"turnaround", "Add the host's turnaround per block to the report.", nullptr},
 };
 
 void addOptions(QCommandLineParser &parser)
@@ -105,6 +112,7 @@ bool readInstrument(const QCommandLineParser &parser, InstrumentSettings *settin
 {
     settings->answerQueries = !parser.isSet(QStringLiteral("no-answer"));
     settings->readyAtStart = parser.isSet(QStringLiteral("ack-early"));
+    settings->recordTurnaround = parser.isSet(QStringLiteral("turnaround"));
     if (parser.isSet(QStringLiteral("noise-block")))
         settings->noiseCount = 1;
     return readReply(parser, &settings->versionReply, error)

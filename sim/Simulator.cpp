@@ -115,7 +115,7 @@ void Simulator::serviceDue(SimTime now)
         if (receive && *receive <= now && (!fire || *receive <= *fire)
             && (!send || *receive <= *send)) {
             if (const auto received = m_line->receiveOne())
-                m_instrument.receive(received->byte, received->at);
+                m_instrument.receive(received->byte, received->at, received->arrived);
             collectTransmissions();
         } else if (fire && *fire <= now && (!send || *fire <= *send)) {
             m_instrument.fireNext(*fire);
@@ -137,7 +137,7 @@ void Simulator::receiveUnpaced(SimTime now)
 {
     const QByteArray data = m_line->receiveAll();
     for (const char byte : data)
-        m_instrument.receive(quint8(byte), now);
+        m_instrument.receive(quint8(byte), now, now);
     collectTransmissions();
 }
 
@@ -154,7 +154,7 @@ void Simulator::transmitDue(SimTime upTo, SimTime now)
     if (!m_line->paced())
         receiveUnpaced(now);
     for (const PacedLine::ReadySent &sent : m_line->transmitDue(upTo))
-        m_instrument.readyByteSent(sent.writeNumber, sent.block);
+        m_instrument.readyByteSent(sent.writeNumber, sent.block, sent.at);
 }
 
 void Simulator::waitForActivity()

@@ -103,6 +103,7 @@ private slots:
     void wholeRoad();
     void faultyInstrumentEndsWriteInRed_data();
     void faultyInstrumentEndsWriteInRed();
+    void stalledWriteShowsLatestCount();
     void writeWithoutInstrumentIsRefused();
     void lineLostWhileIdleIsDropped();
     void stopSignalWaitsForTheWrite();
@@ -305,6 +306,22 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
         QCOMPARE(ui.label_2->text(), QStringLiteral("Keine Verbindung zur HW"));
         QCOMPARE(ui.statusBar->currentMessage(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
     }
+}
+
+// The label may skip counts while blocks come quickly, but not the last
+// one before the instrument falls silent.
+void FlashWindowTest::stalledWriteShowsLatestCount()
+{
+    SimInstrument sim({"--erase-ms", "0", "--silent-at", "3"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
+    loadThroughDialog(*window, HexData + "small.hex");
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    // Well within the 3 s the window waits for block 3.
+    QTRY_COMPARE_WITH_TIMEOUT(ui.label_2->text(), QStringLiteral("Block: 2 / 4"), 2000);
 }
 
 void FlashWindowTest::writeWithoutInstrumentIsRefused()

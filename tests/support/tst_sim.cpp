@@ -164,6 +164,8 @@ private slots:
     void cutWrite_data();
     void cutWrite();
     void pacedReplyTakesLineTime();
+    void turnaroundInReport_data();
+    void turnaroundInReport();
 };
 
 void TestSim::versionReply_data()
@@ -257,6 +259,7 @@ void TestSim::flashWrite()
     QCOMPARE(sim.violations(), QStringList());
     QCOMPARE(sim.report().value("blocks").toInt(), blocks);
     QCOMPARE(sim.report().value("end_marker"), QString("1"));
+    QVERIFY(!sim.report().contains("turnarounds"));
 }
 
 void TestSim::violations_data()
@@ -343,6 +346,47 @@ void TestSim::pacedReplyTakesLineTime()
     QVERIFY(port.send("@v;"));
     QCOMPARE(port.receive(reply.size(), ReplyTimeout), reply);
     QVERIFY2(clock.nsecsElapsed() >= 17'000'000, qPrintable(QString::number(clock.nsecsElapsed())));
+}
+
+void TestSim::turnaroundInReport_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unpaced") << QStringList();
+    QTest::newRow("paced") << QStringList{"--baud", "57600"};
+}
+
+// A host that takes 20 ms over each block shows it; the end marker, which
+// answers no ready byte, is not counted.
+void TestSim::turnaroundInReport()
+{
+    QFETCH(QStringList, arguments);
+    constexpr int Blocks = 3;
+    constexpr auto HostDelay = 20ms;
+    SimInstrument sim(arguments << "--erase-ms" << "0" << "--turnaround");
+    QVERIFY(sim.start());
+    QCOMPARE(sim.report().value("turnarounds"), QString("0"));
+    HostPort port(sim.devicePath());
+    int skipped = 0;
+    QVERIFY(port.send(StartCommand));
+    for (int block = 0; block < Blocks; ++block) {
+        QVERIFY(port.waitForReady(&skipped));
+        QTest::qSleep(int(HostDelay.count()));
+        QByteArray bytes = frame(block * BlockSize, blockData(block));
+        if (block == Blocks - 1)
+            bytes += EndMarker;
+        QVERIFY(port.send(bytes));
+    }
+    QVERIFY(sim.waitForWrites(1, WriteTimeout));
+
+    const QMap<QString, QString> report = sim.report();
+    QCOMPARE(report.value("turnarounds").toInt(), Blocks);
+    const double delayUs = double(std::chrono::microseconds(HostDelay).count());
+    for (const char *key : {"turnaround_mean_us", "turnaround_median_us", "turnaround_p90_us", "turnaround_max_us"}) {
+        const double value = report.value(key).toDouble();
+        QVERIFY2(value >= delayUs && value < 10 * delayUs, qPrintable(QString("%1=%2").arg(key).arg(value)));
+    }
+    QVERIFY(report.value("turnaround_median_us").toDouble() <= report.value("turnaround_p90_us").toDouble());
+    QVERIFY(report.value("turnaround_p90_us").toDouble() <= report.value("turnaround_max_us").toDouble());
 }
 
 QTEST_GUILESS_MAIN(TestSim)

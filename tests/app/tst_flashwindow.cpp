@@ -90,6 +90,17 @@ std::chrono::milliseconds cpuTime()
     return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
 }
 
+// A line that went silent or away must not keep the event loop busy.
+bool staysQuietForASecond()
+{
+    const auto before = cpuTime();
+    QTest::qWait(1000);
+    const auto spent = cpuTime() - before;
+    if (spent >= 300ms)
+        qWarning("%lld ms CPU in one idle second", static_cast<long long>(spent.count()));
+    return spent < 300ms;
+}
+
 } // namespace
 
 class FlashWindowTest : public QObject
@@ -298,9 +309,7 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     QCOMPARE(records().value(0)["message"].toString(), message + advice);
 
     // Neither a silent nor a vanished line may keep the event loop busy.
-    const auto before = cpuTime();
-    QTest::qWait(1000);
-    QVERIFY2(cpuTime() - before < 300ms, qPrintable(QString::number((cpuTime() - before).count())));
+    QVERIFY(staysQuietForASecond());
     if (lineGone) {
         QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
         QCOMPARE(ui.label_2->text(), QStringLiteral("Keine Verbindung zur HW"));
@@ -362,9 +371,7 @@ void FlashWindowTest::lineLostWhileIdleIsDropped()
     QTRY_VERIFY(!probe.modem()->device());
     QCOMPARE(probe.ui().statusBar->currentMessage(), QStringLiteral("Verbindung zur HW unterbrochen"));
     QVERIFY(!probe.searchTimer()->isActive());
-    const auto before = cpuTime();
-    QTest::qWait(1000);
-    QVERIFY2(cpuTime() - before < 300ms, qPrintable(QString::number((cpuTime() - before).count())));
+    QVERIFY(staysQuietForASecond());
 }
 
 void FlashWindowTest::stopSignalWaitsForTheWrite()

@@ -90,6 +90,16 @@ std::chrono::milliseconds cpuTime()
     return std::chrono::milliseconds(ms(usage.ru_utime) + ms(usage.ru_stime));
 }
 
+// Waits until the window has found the instrument, then loads the file.
+bool foundAndLoaded(VELDfwloader &window, Ui::ZirbelWerk &ui, const QString &file)
+{
+    if (!QTest::qWaitFor([&] { return ui.pushButton->isEnabled(); }, FoundTimeoutMs))
+        return false;
+    FileDialogAnswer answer(file);
+    QMetaObject::invokeMethod(&window, "on_pushButton_clicked", Qt::DirectConnection);
+    return answer.answered();
+}
+
 // A line that went silent or away must not keep the event loop busy.
 bool staysQuietForASecond()
 {
@@ -285,8 +295,7 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     auto window = windowWithInstrument(sim);
     WindowProbe probe(*window);
     auto &ui = probe.ui();
-    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
-    loadThroughDialog(*window, HexData + "small.hex");
+    QVERIFY(foundAndLoaded(*window, ui, HexData + "small.hex"));
 
     int ticks = 0;
     QTimer heartbeat;
@@ -326,8 +335,7 @@ void FlashWindowTest::stalledWriteShowsLatestCount()
     auto window = windowWithInstrument(sim);
     WindowProbe probe(*window);
     auto &ui = probe.ui();
-    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
-    loadThroughDialog(*window, HexData + "small.hex");
+    QVERIFY(foundAndLoaded(*window, ui, HexData + "small.hex"));
     QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
     // Well within the 3 s the window waits for block 3.
     QTRY_COMPARE_WITH_TIMEOUT(ui.label_2->text(), QStringLiteral("Block: 2 / 4"), 2000);
@@ -381,8 +389,7 @@ void FlashWindowTest::stopSignalWaitsForTheWrite()
     auto window = windowWithInstrument(sim);
     WindowProbe probe(*window);
     auto &ui = probe.ui();
-    QTRY_VERIFY_WITH_TIMEOUT(ui.pushButton->isEnabled(), FoundTimeoutMs);
-    loadThroughDialog(*window, HexData + "small.hex");
+    QVERIFY(foundAndLoaded(*window, ui, HexData + "small.hex"));
     QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
     QVERIFY(::kill(::getpid(), SIGTERM) == 0);
     QTRY_VERIFY(closeRefusedNote(ui.statusBar) && closeRefusedNote(ui.statusBar)->isVisible());

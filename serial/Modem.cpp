@@ -66,6 +66,13 @@ bool Modem::openPort(const QString &name)
         emit setTtyText(ClosedText);
         return false;
     }
+    // Before the port is opened: opening it already sets its line up.
+    if (!deviceLock.take(DeviceId::of(path))) {
+        lastFault = PortFault::held(name, path);
+        reportFault(path);
+        emit setTtyText(ClosedText);
+        return false;
+    }
     portHandle = new QSerialPort(path, this);
     portHandle->setReadBufferSize(InputQueueBytes);
     if (!portHandle->open(QIODevice::ReadWrite)) {
@@ -105,6 +112,11 @@ bool Modem::configure(QSerialPort *port)
 void Modem::reportOpenFailure(const QString &name, const QString &path)
 {
     lastFault = PortFault::diagnose(name, path, portHandle->error(), portHandle->errorString());
+    reportFault(path);
+}
+
+void Modem::reportFault(const QString &path)
+{
     if (lastFault.kind() == PortFault::Kind::Missing)
         return;
     const QString key = QStringLiteral("%1|%2").arg(path).arg(int(lastFault.kind()));
@@ -123,12 +135,13 @@ bool Modem::closePort()
 
 void Modem::releasePort()
 {
-    if (!portHandle)
-        return;
-    portHandle->close();
-    // Later: this may run inside one of the port's own signals.
-    portHandle->deleteLater();
-    portHandle = nullptr;
+    if (portHandle) {
+        portHandle->close();
+        // Later: this may run inside one of the port's own signals.
+        portHandle->deleteLater();
+        portHandle = nullptr;
+    }
+    deviceLock.release();
 }
 
 void Modem::onPortError(QSerialPort::SerialPortError error)

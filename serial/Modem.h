@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/DeviceLock.h"
 #include "serial/PortFault.h"
 
 #include <QObject>
@@ -56,11 +57,13 @@ private:
     bool configure(QSerialPort *port);
     bool writeAll(const char *data, qint64 length);
     void reportOpenFailure(const QString &name, const QString &path);
+    void reportFault(const QString &path);
     void releasePort();
     void onPortError(QSerialPort::SerialPortError error);
     void dropLostPort();
 
     QSerialPort *portHandle = nullptr;
+    DeviceLock deviceLock;
     int baudRate = DefaultBaudRate;
     PortFault lastFault;
     QSet<QString> reportedFaults;

@@ -51,6 +51,11 @@ PortFault PortFault::unknownName(const QString &name)
     return {Kind::NoSuchName, tr("Port %1 gibt es nicht (siehe zirbelwerk-flash --list)").arg(name)};
 }
 
+PortFault PortFault::held(const QString &name, const QString &path)
+{
+    return {Kind::Held, tr("Port %1 wird von einem anderen Programm benutzt").arg(portAndPath(name, path))};
+}
+
 PortFault PortFault::diagnose(const QString &name, const QString &path, QSerialPort::SerialPortError error,
                               const QString &reason)
 {
@@ -58,7 +63,7 @@ PortFault PortFault::diagnose(const QString &name, const QString &path, QSerialP
     if (error == QSerialPort::DeviceNotFoundError)
         return {Kind::Missing, tr("Port %1 ist nicht vorhanden").arg(where)};
     if (error == QSerialPort::PermissionError && mayOpen(path))
-        return {Kind::Held, tr("Port %1 wird von einem anderen Programm benutzt").arg(where)};
+        return held(name, path);
     if (error == QSerialPort::PermissionError)
         return {Kind::NoAccess,
                 tr("Kein Zugriff auf Port %1: Benutzer in die Gruppe dialout aufnehmen "

@@ -17,6 +17,7 @@ public:
     PortFault() = default;
     // name as the user knows it (COMn or a path), path the device behind it.
     static PortFault unknownName(const QString &name);
+    static PortFault held(const QString &name, const QString &path);
     static PortFault diagnose(const QString &name, const QString &path, QSerialPort::SerialPortError error,
                               const QString &reason);
 

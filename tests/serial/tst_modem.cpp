@@ -5,6 +5,7 @@
 
 #include <QProcess>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QSignalSpy>
 #include <QTest>
@@ -156,6 +157,9 @@ void ModemTest::portFaultsSayWhatToDo_data()
     QTest::newRow("missing") << "/dev/zirbelwerk-no-such-port"
                              << "Port /dev/zirbelwerk-no-such-port ist nicht vorhanden" << 0;
     QTest::newRow("held") << "held" << " wird von einem anderen Programm benutzt" << 1;
+    // One device, two names: the lock follows the device, for root too.
+    QTest::newRow("held, opened through a link") << "held:link" << " wird von einem anderen Programm benutzt" << 1;
+    QTest::newRow("held through a link") << "link:held" << " wird von einem anderen Programm benutzt" << 1;
 }
 
 // German, one line per port and fault however often it is tried, and a
@@ -166,17 +170,22 @@ void ModemTest::portFaultsSayWhatToDo()
     QFETCH(QString, text);
     QFETCH(int, reported);
     QTemporaryFile file;
+    QTemporaryDir folder;
     PtyPeer peer;
     OtherProgram other;
+    const QString link = folder.filePath(QStringLiteral("link"));
+    QVERIFY(QFile::link(peer.devicePath(), link));
     QString path = kind;
     if (kind == QLatin1String("file")) {
         QVERIFY(file.open());
         path = file.fileName();
-    } else if (kind == QLatin1String("held")) {
-        QVERIFY(other.hold(peer.devicePath()));
-        path = peer.devicePath();
+    } else if (kind.contains(QLatin1String("held"))) {
+        QVERIFY(other.hold(kind.startsWith(QLatin1String("link")) ? link : peer.devicePath()));
+        path = kind.endsWith(QLatin1String("link")) ? link : peer.devicePath();
     }
+    const QByteArray lineBefore = peer.lineSettings();
     Modem modem;
+    modem.setBaudRate(9600);
     QSignalSpy announced(&modem, &Modem::setTtyText);
     QSignalSpy failed(&modem, &Modem::portFailed);
     QVERIFY(!modem.openPort(path));
@@ -187,6 +196,7 @@ void ModemTest::portFaultsSayWhatToDo()
     QCOMPARE(failed.size(), reported);
     if (reported)
         QCOMPARE(failed.at(0).at(0).toString(), modem.errorString());
+    QCOMPARE(peer.lineSettings(), lineBefore);
 }
 
 void ModemTest::writeToStuckLineGivesUp()

@@ -45,6 +45,14 @@ bool PtyPeer::send(const QByteArray &bytes)
     return ::write(master, bytes.constData(), size_t(bytes.size())) == bytes.size();
 }
 
+QByteArray PtyPeer::lineSettings() const
+{
+    termios settings {};
+    if (tcgetattr(keepAlive, &settings) != 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char *>(&settings), sizeof settings);
+}
+
 bool PtyPeer::waitUntilQueued(int count, std::chrono::milliseconds timeout)
 {
     QDeadlineTimer deadline(timeout);

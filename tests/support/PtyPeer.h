@@ -18,6 +18,8 @@ public:
     bool isValid() const { return master >= 0; }
     QString devicePath() const { return slavePath; }
     bool send(const QByteArray &bytes);
+    // The line's whole set-up (speed, modes) as the port's side has it.
+    QByteArray lineSettings() const;
     // Waits until the port's side has at least count unread bytes queued.
     bool waitUntilQueued(int count, std::chrono::milliseconds timeout);
     // Collects what arrives until count bytes are in or the time is up,

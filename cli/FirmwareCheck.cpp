@@ -35,8 +35,8 @@ bool FirmwareCheck::load(const QString &path)
     }
     filePath = QFileInfo(path).absoluteFilePath();
     console.line(DialogueText::hexAccepted(imageLength()));
-    if (!loader->warningString().isEmpty())
-        console.error(loader->warningString());
+    for (const HexLoader::Warning &warning : loader->warnings())
+        console.error(warning.text);
     console.line(tr("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
     return true;
 }

@@ -20,7 +20,8 @@ HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.
                          (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
   --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)
   --info                 nur HW suchen und Port, Geraet und Version zeigen
-  --json                 auf stdout nur JSON-Zeilen (found, progress, outcome, summary)
+  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
+                         outcome, summary)
   --record DATEI         Protokoll hierhin statt ins gemeinsame
   --check                nur die Datei pruefen, keine HW
   --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben
@@ -59,7 +60,8 @@ searches COM1 to COM50 for the HW (one pass), writes the flash.
                          (ports of --port, ZIRBELWERK_PORTS or USB adapters)
   --rearm-after SEC      with --watch: silent this long = a new HW (default 3)
   --info                 only search for HW and show port, device and version
-  --json                 only JSON lines on stdout (found, progress, outcome, summary)
+  --json                 only JSON lines on stdout (check, found, progress,
+                         outcome, summary)
   --record FILE          the record goes here instead of the shared one
   --check                only check the file, no HW
   --image-out FILE.bin   with --check: write the image (65000 bytes) as binary

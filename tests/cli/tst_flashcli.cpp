@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -91,6 +94,8 @@ private slots:
     void checkAgreesWithLoader_data();
     void checkAgreesWithLoader();
     void imageOutNotWritable();
+    void loadWarningsAndJsonCheck_data();
+    void loadWarningsAndJsonCheck();
     void listHonoursPortsVariable_data();
     void listHonoursPortsVariable();
     void wholeWrite_data();
@@ -220,6 +225,55 @@ void FlashCliTest::imageOutNotWritable()
     const Run run = runCli({"--check", HexData + "small.hex", "--image-out", MissingPort + "/image.bin"});
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.startsWith(QStringLiteral("Abbild nicht geschrieben: ")), qPrintable(run.err));
+}
+
+void FlashCliTest::loadWarningsAndJsonCheck_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("code"); // empty: refused
+
+    QTest::newRow("above 64 KiB") << "above64k.hex" << "data_above_64k";
+    QTest::newRow("after end-of-file") << "joined.hex" << "data_after_end_of_file";
+    QTest::newRow("overwritten") << "patched.hex" << "data_overwritten";
+    QTest::newRow("refused") << "segmented.hex" << "";
+}
+
+// On stderr as the loader words it; with --json also the first line, before any search.
+void FlashCliTest::loadWarningsAndJsonCheck()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, code);
+    auto loader = windowLoader();
+    QCOMPARE(loader->loadFile(HexData + file), !code.isEmpty());
+
+    if (!code.isEmpty()) {
+        const Run check = runCli({"--check", HexData + file});
+        QCOMPARE(check.exitCode, 0);
+        QCOMPARE(check.err, loader->warnings().first().text + "\n");
+    }
+
+    const Run run = runCli({"--json", "--port", MissingPort, HexData + file});
+    QCOMPARE(run.exitCode, code.isEmpty() ? 2 : 3);
+    const QJsonObject line = QJsonDocument::fromJson(run.out.section(QLatin1Char('\n'), 0, 0).toUtf8()).object();
+    QCOMPARE(line.value("type").toString(), QStringLiteral("check"));
+    QCOMPARE(line.value("file").toString(), HexData + file);
+    QCOMPARE(line.value("accepted").toBool(), !code.isEmpty());
+    const QJsonArray warnings = line.value("warnings").toArray();
+    if (code.isEmpty()) {
+        QCOMPARE(line.value("message").toString(), loader->errorString());
+        QVERIFY(warnings.isEmpty());
+        return;
+    }
+    QCOMPARE(line.value("image_length").toInt(), loader->imageLength());
+    QCOMPARE(warnings.size(), 1);
+    const HexLoader::Warning expected = loader->warnings().first();
+    const QJsonObject warning = warnings.first().toObject();
+    QCOMPARE(warning.value("code").toString(), code);
+    QCOMPARE(warning.value("message").toString(), expected.text);
+    QCOMPARE(qint64(warning.value("address").toDouble()), expected.address);
+    QCOMPARE(qint64(warning.value("bytes").toDouble()), expected.bytes);
+    QCOMPARE(warning.value("line").toInt(), expected.line);
+    QVERIFY2(run.err.contains(expected.text), qPrintable(run.err));
 }
 
 void FlashCliTest::listHonoursPortsVariable_data()

@@ -33,8 +33,8 @@ void VELDfwloader::on_pushButton_clicked()
     imageLength = loader.imageLength();
     recorder.fileAccepted(path, loader);
     ui.label->setText(DialogueText::hexAccepted(imageLength));
-    // Empty unless the end-of-file record is missing, as in a cut download.
-    ui.label->setToolTip(loader.warningString());
+    // Empty unless something was passed over or may not be meant.
+    ui.label->setToolTip(loader.warningText());
     colourLabel(ui.label, Qt::darkGreen);
     ui.pushButton_2->setEnabled(true);
 }

@@ -1,10 +1,12 @@
 #include "cli/FirmwareCheck.h"
 
-#include "cli/Console.h"
+#include "cli/Reporter.h"
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QSaveFile>
 
 namespace {
@@ -17,10 +19,25 @@ std::unique_ptr<HexLoader> loaderOnEmptyImage()
     return std::make_unique<HexLoader>(*empty, 0);
 }
 
+QJsonValue numberOrNull(qint64 value, bool known)
+{
+    return known ? QJsonValue(value) : QJsonValue();
+}
+
+QJsonObject jsonOf(const HexLoader::Warning &warning)
+{
+    const bool placed = warning.address >= 0;
+    return {{QStringLiteral("code"), warning.code},
+            {QStringLiteral("message"), warning.text},
+            {QStringLiteral("address"), numberOrNull(warning.address, placed)},
+            {QStringLiteral("bytes"), numberOrNull(warning.bytes, placed)},
+            {QStringLiteral("line"), numberOrNull(warning.line, placed)}};
+}
+
 } // namespace
 
-FirmwareCheck::FirmwareCheck(Console &console)
-    : console(console), loader(loaderOnEmptyImage())
+FirmwareCheck::FirmwareCheck(Reporter &reporter)
+    : reporter(reporter), loader(loaderOnEmptyImage())
 {
 }
 
@@ -28,17 +45,35 @@ FirmwareCheck::~FirmwareCheck() = default;
 
 bool FirmwareCheck::load(const QString &path)
 {
+    filePath = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
     if (!loader->loadFile(path)) {
-        console.error(DialogueText::hexRefused());
-        console.error(loader->errorString());
+        reporter.warn(DialogueText::hexRefused());
+        reporter.warn(loader->errorString());
+        report(false);
         return false;
     }
-    filePath = QFileInfo(path).absoluteFilePath();
-    console.line(DialogueText::hexAccepted(imageLength()));
-    if (!loader->warningString().isEmpty())
-        console.error(loader->warningString());
-    console.line(tr("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
+    reporter.say(DialogueText::hexAccepted(imageLength()));
+    for (const HexLoader::Warning &warning : loader->warnings())
+        reporter.warn(warning.text);
+    reporter.say(tr("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
+    report(true);
     return true;
+}
+
+void FirmwareCheck::report(bool accepted) const
+{
+    QJsonArray warnings;
+    if (accepted) {
+        for (const HexLoader::Warning &warning : loader->warnings())
+            warnings.append(jsonOf(warning));
+    }
+    reporter.emitJson(QStringLiteral("check"),
+                      {{QStringLiteral("file"), filePath.isEmpty() ? QJsonValue() : QJsonValue(filePath)},
+                       {QStringLiteral("accepted"), accepted},
+                       {QStringLiteral("message"), accepted ? QJsonValue() : QJsonValue(loader->errorString())},
+                       {QStringLiteral("image_length"), numberOrNull(imageLength(), accepted)},
+                       {QStringLiteral("blocks"), numberOrNull(blockTotal(), accepted)},
+                       {QStringLiteral("warnings"), warnings}});
 }
 
 int FirmwareCheck::blockTotal() const
@@ -54,9 +89,9 @@ bool FirmwareCheck::writeBinary(const QString &path)
     // Never a half-written image under the name a script asked for.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        console.error(tr("Abbild nicht geschrieben: %1: %2").arg(path, file.errorString()));
+        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(path, file.errorString()));
         return false;
     }
-    console.line(tr("Abbild geschrieben: %1 (%2 Byte)").arg(path).arg(bytes.size()));
+    reporter.say(tr("Abbild geschrieben: %1 (%2 Byte)").arg(path).arg(bytes.size()));
     return true;
 }

@@ -7,16 +7,17 @@
 
 #include <memory>
 
-class Console;
+class Reporter;
 
 // Loads a HEX file into a fresh image and judges it with the window's
-// loader, then says so the way the window does, with the loader's reason.
+// loader, then says so the way the window does, with the loader's reason
+// or warnings, and with --json as a line of type "check".
 class FirmwareCheck
 {
     Q_DECLARE_TR_FUNCTIONS(FirmwareCheck)
 
 public:
-    explicit FirmwareCheck(Console &console);
+    explicit FirmwareCheck(Reporter &reporter);
     ~FirmwareCheck();
 
     bool load(const QString &path);
@@ -24,7 +25,7 @@ public:
     bool writeBinary(const QString &path);
 
     const FirmwareImage &image() const { return loader->image(); }
-    // The accepted file, as loaded.
+    // The file last loaded, made absolute.
     QString path() const { return filePath; }
     qint64 fileSize() const { return loader->fileSize(); }
     QByteArray fileSha256() const { return loader->fileSha256(); }
@@ -32,7 +33,9 @@ public:
     int blockTotal() const;
 
 private:
-    Console &console;
+    void report(bool accepted) const;
+
+    Reporter &reporter;
     std::unique_ptr<HexLoader> loader;
     QString filePath;
 };

@@ -12,7 +12,7 @@ FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject 
     : QObject(parent),
       options(options),
       reporter(console, options.json),
-      firmware(console),
+      firmware(reporter),
       search(modem, options.port.isEmpty() ? PortNames::comNames() : QStringList {options.port}),
       progress(console),
       recorder(reporter, options.record)

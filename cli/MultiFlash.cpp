@@ -40,7 +40,7 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
       options(options),
       console(console),
       reporter(console, options.json),
-      firmware(console),
+      firmware(reporter),
       recorder(reporter, options.record)
 {
     roundTimer.setInterval(RoundInterval);

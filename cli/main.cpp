@@ -5,6 +5,7 @@
 #include "cli/FlashCommand.h"
 #include "cli/MultiFlash.h"
 #include "cli/PortListing.h"
+#include "cli/Reporter.h"
 #include "i18n/Translation.h"
 
 #include "zwversion.h"
@@ -15,7 +16,8 @@ namespace {
 
 int check(const CliOptions &options, Console &console)
 {
-    FirmwareCheck firmware(console);
+    Reporter reporter(console, false);
+    FirmwareCheck firmware(reporter);
     if (!firmware.load(options.file))
         return ExitCode::FileRefused;
     if (!options.imageOut.isEmpty() && !firmware.writeBinary(options.imageOut))

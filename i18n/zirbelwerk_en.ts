@@ -20,7 +20,8 @@ HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.
                          (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
   --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)
   --info                 nur HW suchen und Port, Geraet und Version zeigen
-  --json                 auf stdout nur JSON-Zeilen (found, progress, outcome, summary)
+  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
+                         outcome, summary)
   --record DATEI         Protokoll hierhin statt ins gemeinsame
   --check                nur die Datei pruefen, keine HW
   --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben
@@ -59,7 +60,8 @@ searches COM1 to COM50 for the HW (one pass), writes the flash.
                          (ports of --port, ZIRBELWERK_PORTS or USB adapters)
   --rearm-after SEC      with --watch: silent this long = a new HW (default 3)
   --info                 only search for HW and show port, device and version
-  --json                 only JSON lines on stdout (found, progress, outcome, summary)
+  --json                 only JSON lines on stdout (check, found, progress,
+                         outcome, summary)
   --record FILE          the record goes here instead of the shared one
   --check                only check the file, no HW
   --image-out FILE.bin   with --check: write the image (65000 bytes) as binary
@@ -376,6 +378,34 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>Zeile %1: %2</source>
         <translation>Line %1: %2</translation>
+    </message>
+    <message>
+        <source>%1 Byte vor dem ersten Satz :020000040000FA uebergangen, ab Adresse %2 (Zeile %3)</source>
+        <translation>%1 bytes before the first record :020000040000FA passed over, from address %2 (line %3)</translation>
+    </message>
+    <message>
+        <source>erweiterte Adresse %1</source>
+        <translation>extended address %1</translation>
+    </message>
+    <message>
+        <source>Segmentadresse %1</source>
+        <translation>segment address %1</translation>
+    </message>
+    <message>
+        <source>%1 Byte ueber 64 KiB uebergangen, ab Adresse %2 (%3, Zeile %4)</source>
+        <translation>%1 bytes above 64 KiB passed over, from address %2 (%3, line %4)</translation>
+    </message>
+    <message>
+        <source>%1 Byte nach dem Endesatz (Zeile %2) trotzdem geladen, ab Zeile %3: zwei Dateien aneinandergehaengt?</source>
+        <translation>%1 bytes after the end-of-file record (line %2) loaded all the same, from line %3: two files joined?</translation>
+    </message>
+    <message>
+        <source>%1 Byte von einem spaeteren Satz mit anderem Wert ueberschrieben, zuerst Adresse %2 (Zeile %3)</source>
+        <translation>%1 bytes overwritten with other values by a later record, first at address %2 (line %3)</translation>
+    </message>
+    <message>
+        <source>Keine Daten unter 0x10000: vor den Daten fehlt der Satz :020000040000FA (als erste Zeile einfuegen oder mit &quot;srec_cat ALT.hex -intel -o NEU.hex -intel&quot; neu schreiben)</source>
+        <translation>No data below 0x10000: the record :020000040000FA is missing before the data (insert it as the first line, or rewrite the file with &quot;srec_cat OLD.hex -intel -o NEW.hex -intel&quot;)</translation>
     </message>
 </context>
 <context>

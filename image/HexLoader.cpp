@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -28,6 +29,8 @@ constexpr int EndOfFileRecord = 0x01;
 constexpr int SegmentAddressRecord = 0x02;
 constexpr int LinearAddressRecord = 0x04;
 constexpr qint32 FirstAddressAbove64K = 0x10000;
+// Until the first type-04 record no data is stored.
+constexpr qint32 NoLinearAddress = -1;
 
 constexpr std::array<qint8, 256> makeHexTable()
 {
@@ -132,11 +135,16 @@ bool HexLoader::loadText(const QByteArray &text)
     if (!candidate)
         candidate = std::make_unique<FirmwareImage>();
     *candidate = *current;
-    extendedAddress = 0xFFFF;
+    extendedAddress = NoLinearAddress;
     segmentBase = 0;
     highestAddress = -1;
     storedAny = false;
-    sawEndOfFile = false;
+    endOfFileLine = 0;
+    written.reset();
+    beforeLinear = {};
+    above64K.clear();
+    afterEndOfFile = {};
+    overwritten = {};
 
     if (!parse(text) || !judge())
         return false;
@@ -148,16 +156,65 @@ void HexLoader::accept(const QByteArray &text)
 {
     std::swap(current, candidate);
     currentLength = highestAddress;
-    acceptedEndOfFile = sawEndOfFile;
+    acceptedEndOfFile = endOfFileLine > 0;
+    acceptedWarnings = collectWarnings();
     acceptedSize = text.size();
     acceptedSha256 = QCryptographicHash::hash(text, QCryptographicHash::Sha256);
 }
 
-QString HexLoader::warningString() const
+QList<HexLoader::Warning> HexLoader::collectWarnings() const
 {
-    if (acceptedEndOfFile)
-        return {};
-    return tr("Endesatz :00000001FF fehlt: die Datei ist vielleicht unvollstaendig (Download abgebrochen?)");
+    QList<Warning> found;
+    const auto add = [&found](const char *code, const QString &text, const Span &span) {
+        found.append({QString::fromLatin1(code), text, span.address, span.bytes, span.line});
+    };
+    if (beforeLinear.bytes > 0)
+        add("data_before_type_04",
+            tr("%1 Byte vor dem ersten Satz :020000040000FA uebergangen, ab Adresse %2 (Zeile %3)")
+                .arg(beforeLinear.bytes).arg(hex(beforeLinear.address)).arg(beforeLinear.line),
+            beforeLinear);
+    for (const Above64K &above : above64K) {
+        const QString base = above.recordType == LinearAddressRecord
+                ? tr("erweiterte Adresse %1").arg(hex(above.base))
+                : tr("Segmentadresse %1").arg(hex(above.base));
+        add("data_above_64k",
+            tr("%1 Byte ueber 64 KiB uebergangen, ab Adresse %2 (%3, Zeile %4)")
+                .arg(above.span.bytes).arg(hex(above.span.address, 5), base).arg(above.span.line),
+            above.span);
+    }
+    if (afterEndOfFile.bytes > 0)
+        add("data_after_end_of_file",
+            tr("%1 Byte nach dem Endesatz (Zeile %2) trotzdem geladen, ab Zeile %3: zwei Dateien aneinandergehaengt?")
+                .arg(afterEndOfFile.bytes).arg(endOfFileLine).arg(afterEndOfFile.line),
+            afterEndOfFile);
+    if (overwritten.bytes > 0)
+        add("data_overwritten",
+            tr("%1 Byte von einem spaeteren Satz mit anderem Wert ueberschrieben, zuerst Adresse %2 (Zeile %3)")
+                .arg(overwritten.bytes).arg(hex(overwritten.address)).arg(overwritten.line),
+            overwritten);
+    if (endOfFileLine == 0)
+        add("no_end_of_file",
+            tr("Endesatz :00000001FF fehlt: die Datei ist vielleicht unvollstaendig (Download abgebrochen?)"), {});
+    return found;
+}
+
+QString HexLoader::warningText() const
+{
+    QStringList texts;
+    for (const Warning &warning : acceptedWarnings)
+        texts.append(warning.text);
+    return texts.join(QLatin1Char('\n'));
+}
+
+void HexLoader::Span::add(qint64 at, int count, int atLine)
+{
+    if (count == 0)
+        return;
+    if (bytes == 0) {
+        address = at;
+        line = atLine;
+    }
+    bytes += count;
 }
 
 bool HexLoader::parse(const QByteArray &text)
@@ -234,7 +291,8 @@ bool HexLoader::takeRecord(const Record &record, int line)
             segmentBase = record.addressValue();
         return true;
     case EndOfFileRecord:
-        sawEndOfFile = true;
+        if (endOfFileLine == 0)
+            endOfFileLine = line;
         return true;
     default:
         return true; // start addresses mean nothing here
@@ -243,12 +301,22 @@ bool HexLoader::takeRecord(const Record &record, int line)
 
 bool HexLoader::storeData(const Record &record, int line)
 {
-    if (extendedAddress != 0)
-        return true; // above 64 KiB, or before any type-04 record with 0000
     const qint32 address = record.address();
+    if (extendedAddress == NoLinearAddress) {
+        beforeLinear.add(address, record.count, line);
+        return true;
+    }
+    if (extendedAddress != 0) {
+        passAbove64K(LinearAddressRecord, extendedAddress, (qint64(extendedAddress) << 16) + address,
+                     record.count, line);
+        return true;
+    }
     if (segmentBase != 0) {
-        if (segmentBase * 16 + address >= FirstAddressAbove64K)
+        const qint32 shifted = segmentBase * 16 + address;
+        if (shifted >= FirstAddressAbove64K) {
+            passAbove64K(SegmentAddressRecord, segmentBase, shifted, record.count, line);
             return true;
+        }
         // Below 64 KiB but shifted: neither the given nor the shifted
         // address is the one the firmware was built for here.
         return refuse(line, tr("Segmentadresse %1 verschiebt Daten unter 0x10000")
@@ -264,16 +332,44 @@ bool HexLoader::storeData(const Record &record, int line)
     if (last >= FirmwareCellCount)
         return refuse(line, tr("Daten bei %1-%2 liegen ausserhalb des Speichers (bis %3)")
                                 .arg(hex(address), hex(last), hex(FirmwareCellCount - 1)));
+    noteOverwrites(address, record, line);
+    if (endOfFileLine > 0)
+        afterEndOfFile.add(address, record.count, line);
     std::copy(record.data(), record.data() + record.count, candidate->begin() + address);
     highestAddress = storedAny ? std::max(highestAddress, last) : last;
     storedAny = true;
     return true;
 }
 
+void HexLoader::passAbove64K(int recordType, qint32 base, qint64 address, int count, int line)
+{
+    auto group = std::find_if(above64K.begin(), above64K.end(), [&](const Above64K &above) {
+        return above.recordType == recordType && above.base == base;
+    });
+    if (group == above64K.end())
+        group = above64K.insert(above64K.end(), {recordType, base, {}});
+    group->span.add(address, count, line);
+}
+
+// Only within this load: the earlier image is there to be overlaid.
+void HexLoader::noteOverwrites(qint32 address, const Record &record, int line)
+{
+    for (int i = 0; i < record.count; ++i) {
+        const size_t cell = size_t(address + i);
+        if (written[cell] && (*candidate)[cell] != record.data()[i])
+            overwritten.add(address + i, 1, line);
+        written[cell] = true;
+    }
+}
+
 bool HexLoader::judge()
 {
     // Without a stored record the old image would be judged and flashed
     // again as if it were this file.
+    if (!storedAny && beforeLinear.bytes > 0)
+        return refuse(0, tr("Keine Daten unter 0x10000: vor den Daten fehlt der Satz :020000040000FA "
+                            "(als erste Zeile einfuegen oder mit \"srec_cat ALT.hex -intel -o NEU.hex -intel\" "
+                            "neu schreiben)"));
     if (!storedAny)
         return refuse(0, tr("Keine Daten unter 0x10000 (Satz :020000040000FA fehlt?)"));
     for (int i = 0; i < int(Signature.size()); ++i) {

@@ -1,6 +1,7 @@
 #include "FileDialogAnswer.h"
 #include "SimInstrument.h"
 #include "WindowProbe.h"
+#include "image/HexLoader.h"
 #include "serial/Modem.h"
 
 #include <QCryptographicHash>
@@ -121,6 +122,8 @@ private slots:
     void initTestCase();
     void init();
     void loadOutcomes();
+    void loadWarnings_data();
+    void loadWarnings();
     void wholeRoad();
     void faultyInstrumentEndsWriteInRed_data();
     void faultyInstrumentEndsWriteInRed();
@@ -196,6 +199,36 @@ void FlashWindowTest::loadOutcomes()
     QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 255 Byte"));
     QCOMPARE(textColour(ui.label), QColor(Qt::darkGreen));
     QVERIFY2(ui.label->toolTip().contains(QStringLiteral(":00000001FF fehlt")), qPrintable(ui.label->toolTip()));
+}
+
+void FlashWindowTest::loadWarnings_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("warning");
+
+    QTest::newRow("above 64 KiB") << "above64k.hex" << "14 Byte ueber 64 KiB uebergangen, ab Adresse 0x300000";
+    QTest::newRow("after end-of-file") << "joined.hex" << "64 Byte nach dem Endesatz (Zeile 18) trotzdem geladen";
+    QTest::newRow("overwritten") << "patched.hex" << "zuerst Adresse 0x0030 (Zeile 19)";
+}
+
+// Accepted in green, with the loader's warning as the tool tip and its image.
+void FlashWindowTest::loadWarnings()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, warning);
+    qputenv("ZIRBELWERK_PORTS", "");
+    VELDfwloader window;
+    WindowProbe probe(window);
+    window.show();
+    HexLoader loader(emptyFirmwareImage(), 0);
+    QVERIFY(loader.loadFile(HexData + file));
+
+    loadThroughDialog(window, HexData + file);
+    QCOMPARE(probe.ui().label->text(), QStringLiteral("HEX-Datei OK!! Laenge: %1 Byte").arg(loader.imageLength()));
+    QCOMPARE(textColour(probe.ui().label), QColor(Qt::darkGreen));
+    QCOMPARE(probe.ui().label->toolTip(), loader.warnings().first().text);
+    QVERIFY2(probe.ui().label->toolTip().contains(warning), qPrintable(probe.ui().label->toolTip()));
+    QVERIFY(probe.image() == loader.image());
 }
 
 void FlashWindowTest::wholeRoad()

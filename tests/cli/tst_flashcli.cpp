@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -91,6 +94,8 @@ private slots:
     void checkAgreesWithLoader_data();
     void checkAgreesWithLoader();
     void imageOutNotWritable();
+    void loadWarningsAndJsonCheck_data();
+    void loadWarningsAndJsonCheck();
     void listHonoursPortsVariable_data();
     void listHonoursPortsVariable();
     void wholeWrite_data();
@@ -222,6 +227,55 @@ void FlashCliTest::imageOutNotWritable()
     QVERIFY2(run.err.startsWith(QStringLiteral("Abbild nicht geschrieben: ")), qPrintable(run.err));
 }
 
+void FlashCliTest::loadWarningsAndJsonCheck_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QString>("code"); // empty: refused
+
+    QTest::newRow("above 64 KiB") << "above64k.hex" << "data_above_64k";
+    QTest::newRow("after end-of-file") << "joined.hex" << "data_after_end_of_file";
+    QTest::newRow("overwritten") << "patched.hex" << "data_overwritten";
+    QTest::newRow("refused") << "segmented.hex" << "";
+}
+
+// On stderr as the loader words it; with --json also the first line, before any search.
+void FlashCliTest::loadWarningsAndJsonCheck()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, code);
+    auto loader = windowLoader();
+    QCOMPARE(loader->loadFile(HexData + file), !code.isEmpty());
+
+    if (!code.isEmpty()) {
+        const Run check = runCli({"--check", HexData + file});
+        QCOMPARE(check.exitCode, 0);
+        QCOMPARE(check.err, loader->warnings().first().text + "\n");
+    }
+
+    const Run run = runCli({"--json", "--port", MissingPort, HexData + file});
+    QCOMPARE(run.exitCode, code.isEmpty() ? 2 : 3);
+    const QJsonObject line = QJsonDocument::fromJson(run.out.section(QLatin1Char('\n'), 0, 0).toUtf8()).object();
+    QCOMPARE(line.value("type").toString(), QStringLiteral("check"));
+    QCOMPARE(line.value("file").toString(), HexData + file);
+    QCOMPARE(line.value("accepted").toBool(), !code.isEmpty());
+    const QJsonArray warnings = line.value("warnings").toArray();
+    if (code.isEmpty()) {
+        QCOMPARE(line.value("message").toString(), loader->errorString());
+        QVERIFY(warnings.isEmpty());
+        return;
+    }
+    QCOMPARE(line.value("image_length").toInt(), loader->imageLength());
+    QCOMPARE(warnings.size(), 1);
+    const HexLoader::Warning expected = loader->warnings().first();
+    const QJsonObject warning = warnings.first().toObject();
+    QCOMPARE(warning.value("code").toString(), code);
+    QCOMPARE(warning.value("message").toString(), expected.text);
+    QCOMPARE(qint64(warning.value("address").toDouble()), expected.address);
+    QCOMPARE(qint64(warning.value("bytes").toDouble()), expected.bytes);
+    QCOMPARE(warning.value("line").toInt(), expected.line);
+    QVERIFY2(run.err.contains(expected.text), qPrintable(run.err));
+}
+
 void FlashCliTest::listHonoursPortsVariable_data()
 {
     QTest::addColumn<QString>("ports");
@@ -258,11 +312,14 @@ void FlashCliTest::wholeWrite_data()
     QTest::addColumn<QString>("file");
     QTest::addColumn<QStringList>("arguments"); // "SIM" stands for the instrument's device
     QTest::addColumn<QString>("foundAs");       // "SIM" as above
+    QTest::addColumn<QString>("warning");
 
-    QTest::newRow("search, whole image") << "full.hex" << QStringList {} << "COM2 (SIM)";
-    QTest::newRow("port by path") << "small.hex" << QStringList {"--port", "SIM"} << "SIM";
-    QTest::newRow("port by COM name") << "wide.hex" << QStringList {"--port", "COM2"} << "COM2 (SIM)";
-    QTest::newRow("baud 115200") << "lower.hex" << QStringList {"--baud", "115200", "--port", "SIM"} << "SIM";
+    QTest::newRow("search, whole image") << "full.hex" << QStringList {} << "COM2 (SIM)" << "";
+    QTest::newRow("port by path") << "small.hex" << QStringList {"--port", "SIM"} << "SIM" << "";
+    QTest::newRow("port by COM name") << "wide.hex" << QStringList {"--port", "COM2"} << "COM2 (SIM)"
+                                      << "4096 Byte ueber 64 KiB uebergangen, ab Adresse 0x10000 "
+                                         "(erweiterte Adresse 0x0001, Zeile 11)\n";
+    QTest::newRow("baud 115200") << "lower.hex" << QStringList {"--baud", "115200", "--port", "SIM"} << "SIM" << "";
 }
 
 void FlashCliTest::wholeWrite()
@@ -270,6 +327,7 @@ void FlashCliTest::wholeWrite()
     QFETCH(QString, file);
     QFETCH(QStringList, arguments);
     QFETCH(QString, foundAs);
+    QFETCH(QString, warning);
     SimInstrument sim({"--erase-ms", "0"});
     QVERIFY(sim.start());
     auto loader = windowLoader();
@@ -278,7 +336,7 @@ void FlashCliTest::wholeWrite()
 
     arguments.replaceInStrings(QStringLiteral("SIM"), sim.devicePath());
     const Run run = runCli(arguments << HexData + file, MissingPort + ":" + sim.devicePath());
-    QCOMPARE(run.err, QString());
+    QCOMPARE(run.err, warning);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(!hasControlCharacters(run.out), qPrintable(run.out));
     const QStringList lines = run.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

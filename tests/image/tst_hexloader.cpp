@@ -93,6 +93,12 @@ private:
 
     static QString dataFile(const QString &name) { return QDir(ZW_HEX_DATA).filePath(name); }
 
+    static QByteArray readData(const QString &name)
+    {
+        QFile file(dataFile(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     static void verifyUnchanged(const HexLoader &loader, const FirmwareImage &start, qint32 startLength)
     {
         QVERIFY(loader.image() == start);
@@ -130,7 +136,8 @@ private slots:
             << lines({linear(0), data(0x20, QByteArray::fromHex("00EF7EF1"))}) << false << -2
             << "Adresse 0x0023 enthaelt 0xF1 statt 0xF0" << Cells{};
         QTest::newRow("no type-04 record") << lines({block(0x100), EndOfFile}) << true << -2
-                                           << "Keine Daten" << Cells{};
+                                           << "fehlt der Satz :020000040000FA (als erste Zeile einfuegen oder mit "
+                                              "\"srec_cat ALT.hex -intel -o NEU.hex -intel\"" << Cells{};
         QTest::newRow("type-04 0030 until 0000")
             << lines({linear(0x30), block(0x100), linear(0), block(0x200), linear(0x30), block(0x300)})
             << true << 0x20F << "" << Cells{{0x100, "\xFF\xFF"}, {0x200, pattern(0x200, 16)}, {0x300, "\xFF"}};
@@ -285,7 +292,9 @@ private slots:
         QVERIFY(loader.hasEndOfFileRecord());
         QVERIFY(loader.loadText(signedRange(0x100)));
         QVERIFY(!loader.hasEndOfFileRecord());
-        QVERIFY(loader.warningString().contains(":00000001FF fehlt"));
+        QVERIFY(loader.warningText().contains(":00000001FF fehlt"));
+        QCOMPARE(loader.warnings().size(), 1);
+        QCOMPARE(loader.warnings().first().code, "no_end_of_file");
 
         // A refused load keeps what the accepted one was.
         QVERIFY(!loader.loadText(lines({linear(0), ":00"})));
@@ -293,7 +302,78 @@ private slots:
 
         QVERIFY(loader.loadText(signedRange(0x100) + EndOfFile));
         QVERIFY(loader.hasEndOfFileRecord());
-        QCOMPARE(loader.warningString(), QString());
+        QCOMPARE(loader.warningText(), QString());
+    }
+
+    // Each case is small.hex with one thing added; the image stays as the
+    // rules say, and nothing else is warned about.
+    void passedOverOrOverwrittenIsWarned_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<qint64>("address");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("line");
+        QTest::addColumn<qint32>("length");
+        QTest::addColumn<Cells>("cells"); // where the image differs from small.hex's
+
+        const QByteArray small = readData("small.hex");
+        // What make.sh appends: at 0x100 in joined.hex, its first 16 bytes at 0x30 in patched.hex.
+        const QByteArray tail = QByteArray::fromHex("8C21FF72EDD718D94E139513DC1B63FC9306F6BF9CE506E06DB00A059FF27587"
+                                                    "8E34B3BCB32BE202C0A1518C8023B9EC6D6F3D640E9C23EC170750033F018536");
+        QTest::newRow("above 64 KiB")
+            << readData("above64k.hex") << "data_above_64k"
+            << "14 Byte ueber 64 KiB uebergangen, ab Adresse 0x300000 (erweiterte Adresse 0x0030, Zeile 19)"
+            << qint64(0x300000) << 14 << 19 << 255 << Cells{};
+        QTest::newRow("after end-of-file")
+            << readData("joined.hex") << "data_after_end_of_file"
+            << "64 Byte nach dem Endesatz (Zeile 18) trotzdem geladen, ab Zeile 20: zwei Dateien aneinandergehaengt?"
+            << qint64(0x100) << 64 << 20 << 0x13F << Cells{{0x100, tail}};
+        QTest::newRow("overwritten")
+            << readData("patched.hex") << "data_overwritten"
+            << "16 Byte von einem spaeteren Satz mit anderem Wert ueberschrieben, zuerst Adresse 0x0030 (Zeile 19)"
+            << qint64(0x30) << 16 << 19 << 255 << Cells{{0x30, tail.left(16)}};
+        QTest::newRow("above 64 KiB by segment")
+            << QByteArray(small).replace(EndOfFile, lines({segment(0x1000), block(0x100, 3), EndOfFile}))
+            << "data_above_64k"
+            << "3 Byte ueber 64 KiB uebergangen, ab Adresse 0x10100 (Segmentadresse 0x1000, Zeile 19)"
+            << qint64(0x10100) << 3 << 19 << 255 << Cells{};
+        QTest::newRow("before type-04")
+            << lines({block(0x100)}) + small << "data_before_type_04"
+            << "16 Byte vor dem ersten Satz :020000040000FA uebergangen, ab Adresse 0x0100 (Zeile 1)"
+            << qint64(0x100) << 16 << 1 << 255 << Cells{};
+    }
+
+    void passedOverOrOverwrittenIsWarned()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QString, code);
+        QFETCH(QString, message);
+        QFETCH(qint64, address);
+        QFETCH(int, bytes);
+        QFETCH(int, line);
+        QFETCH(qint32, length);
+        QFETCH(Cells, cells);
+
+        HexLoader small(emptyFirmwareImage(), 0);
+        QVERIFY(small.loadFile(dataFile("small.hex")));
+        QByteArray expected = lowBytes(small.image(), 0, FirmwareCellCount);
+        for (auto it = cells.cbegin(); it != cells.cend(); ++it)
+            expected.replace(it.key(), it.value().size(), it.value());
+
+        HexLoader loader(emptyFirmwareImage(), 0);
+        QVERIFY2(loader.loadText(text), qPrintable(loader.errorString()));
+        QCOMPARE(loader.imageLength(), length);
+        QVERIFY(lowBytes(loader.image(), 0, FirmwareCellCount) == expected);
+        QCOMPARE(loader.warnings().size(), 1);
+        const HexLoader::Warning warning = loader.warnings().first();
+        QCOMPARE(warning.code, code);
+        QCOMPARE(warning.text, message);
+        QCOMPARE(warning.address, address);
+        QCOMPARE(warning.bytes, bytes);
+        QCOMPARE(warning.line, line);
+        QCOMPARE(loader.warningText(), message);
     }
 
     void acceptedFileIsMeasured()

@@ -48,3 +48,22 @@ srec_cat "$tmp/signed.bin" -binary -crop 0 0x200 \
 srec_cat "$tmp/signed.bin" -binary -crop 0 0x100 \
     "$tmp/b.bin" -binary -crop 0 0x100 -offset 0x10000 \
     -o segmented.hex -intel -address-length=3 -output_block_size=16
+
+# Behind a small image, 14 configuration bytes at 0x300000 (a type-04
+# record with 0030, as PIC18 files carry them): passed over, with a warning.
+bytes 14 3 > "$tmp/config.bin"
+srec_cat "$tmp/signed.bin" -binary -crop 0 0x100 \
+    "$tmp/config.bin" -binary -offset 0x300000 \
+    -o above64k.hex -intel -output_block_size=16
+
+# Two files joined with cat: the second, at 0x100-0x13F, follows the
+# first's end-of-file record and is loaded all the same, with a warning.
+srec_cat "$tmp/b.bin" -binary -crop 0 0x40 -offset 0x100 \
+    -o "$tmp/tail.hex" -intel -output_block_size=16
+cat small.hex "$tmp/tail.hex" > joined.hex
+
+# Records appended by hand before the end-of-file record: they overwrite
+# 0x30-0x3F with other bytes, with a warning.
+srec_cat "$tmp/b.bin" -binary -crop 0 0x10 -offset 0x30 \
+    -o "$tmp/patch.hex" -intel -output_block_size=16
+{ grep -v '^:00000001FF' small.hex; cat "$tmp/patch.hex"; } > patched.hex

@@ -51,6 +51,26 @@ PortFault PortFault::unknownName(const QString &name)
     return {Kind::NoSuchName, tr("Port %1 gibt es nicht (siehe zirbelwerk-flash --list)").arg(name)};
 }
 
+QString PortFault::code() const
+{
+    switch (faultKind) {
+    case Kind::None:
+        return {};
+    case Kind::NoSuchName:
+    case Kind::Missing:
+        return QStringLiteral("missing");
+    case Kind::Held:
+        return QStringLiteral("busy");
+    case Kind::NoAccess:
+        return QStringLiteral("no_access");
+    case Kind::NotSerial:
+        return QStringLiteral("not_serial");
+    case Kind::Other:
+        break;
+    }
+    return QStringLiteral("other");
+}
+
 PortFault PortFault::held(const QString &name, const QString &path)
 {
     return {Kind::Held, tr("Port %1 wird von einem anderen Programm benutzt").arg(portAndPath(name, path))};

@@ -23,6 +23,9 @@ public:
 
     Kind kind() const { return faultKind; }
     QString text() const { return line; }
+    // Untranslated, for scripts: "missing", "busy", "no_access", "not_serial",
+    // "other"; empty for no fault.
+    QString code() const;
     // Worth telling even while a search walks over ports that may be absent.
     bool isActionable() const { return faultKind == Kind::NoAccess || faultKind == Kind::Held; }
 

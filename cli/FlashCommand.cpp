@@ -132,7 +132,7 @@ void FlashCommand::onStopSignal(int number)
         finish(ExitCode::Stopped);
         return;
     }
-    if (number == SIGHUP)
+    if (number == StopSignals::HangUp)
         return;
     if (!stopAsked) {
         stopAsked = true;

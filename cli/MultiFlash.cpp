@@ -214,7 +214,7 @@ void MultiFlash::onStopSignal(int number)
         checkDone();
         return;
     }
-    if (number == SIGHUP) {
+    if (number == StopSignals::HangUp) {
         stops = qMax(stops, 1);
         return;
     }

@@ -34,6 +34,7 @@ auto sortKey(const QString &path)
     return std::make_tuple(deviceGroup(name), match.captured(1), match.captured(2).toLongLong(), path);
 }
 
+#ifndef Q_OS_WIN
 QStringList enumeratedPaths()
 {
     static QStringList cached;
@@ -47,6 +48,7 @@ QStringList enumeratedPaths()
     }
     return cached;
 }
+#endif
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "serial/win/ComPort.h"
 
+#include <QDeadlineTimer>
 #include <QWinEventNotifier>
 
 #include <cstring>
@@ -7,22 +8,33 @@
 
 namespace {
 
+// Outstanding operations end soon after they are cancelled.
+constexpr std::chrono::milliseconds CancelWait {1000};
+
 // Manual reset, as overlapped I/O wants: each new operation clears it.
 HANDLE newIoEvent()
 {
     return ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
+DWORD remainingMs(const QDeadlineTimer &deadline)
+{
+    return deadline.isForever() ? INFINITE : DWORD(qMax<qint64>(0, deadline.remainingTime()));
+}
+
 } // namespace
+
+thread_local int ComPort::waitDepth = 0;
 
 ComPort::ComPort(const QString &name, QObject *parent)
     : QIODevice(parent), name(name)
 {
-    receiveIo.hEvent = newIoEvent();
+    readIo.port = this;
+    byteIo.hEvent = newIoEvent();
     writeIo.hEvent = newIoEvent();
-    receiveNotifier = new QWinEventNotifier(receiveIo.hEvent, this);
-    receiveNotifier->setEnabled(false);
-    connect(receiveNotifier, &QWinEventNotifier::activated, this, &ComPort::receive);
+    byteNotifier = new QWinEventNotifier(byteIo.hEvent, this);
+    byteNotifier->setEnabled(false);
+    connect(byteNotifier, &QWinEventNotifier::activated, this, &ComPort::onByteArrived);
     writeNotifier = new QWinEventNotifier(writeIo.hEvent, this);
     writeNotifier->setEnabled(false);
     connect(writeNotifier, &QWinEventNotifier::activated, this, &ComPort::onWriteSignal);
@@ -32,9 +44,9 @@ ComPort::~ComPort()
 {
     close();
     // Before their events go.
-    delete receiveNotifier;
+    delete byteNotifier;
     delete writeNotifier;
-    ::CloseHandle(receiveIo.hEvent);
+    ::CloseHandle(byteIo.hEvent);
     ::CloseHandle(writeIo.hEvent);
 }
 
@@ -98,18 +110,22 @@ void ComPort::close()
 // it lets go of the port.
 void ComPort::cancelAll()
 {
-    receiveNotifier->setEnabled(false);
+    byteNotifier->setEnabled(false);
     writeNotifier->setEnabled(false);
     if (port == INVALID_HANDLE_VALUE)
         return;
     if (receiving != Receiving::Idle || writing)
         ::CancelIoEx(port, nullptr);
     DWORD count = 0;
-    if (receiving != Receiving::Idle)
-        ::GetOverlappedResult(port, &receiveIo, &count, TRUE);
+    if (receiving == Receiving::AwaitingByte) {
+        ::GetOverlappedResult(port, &byteIo, &count, TRUE);
+        receiving = Receiving::Idle;
+    }
+    const QDeadlineTimer deadline(CancelWait);
+    while (receiving == Receiving::Reading && !deadline.hasExpired())
+        waitAlertably(nullptr, remainingMs(deadline));
     if (writing)
         ::GetOverlappedResult(port, &writeIo, &count, TRUE);
-    receiving = Receiving::Idle;
     writing = false;
     inFlight.clear();
 }
@@ -136,66 +152,90 @@ qint64 ComPort::readData(char *data, qint64 maxSize)
     return count;
 }
 
-// Keeps one read, or one wait for the next byte, outstanding while the
-// port is open and the input has room; takes every one that has completed.
+// Keeps one read outstanding while the port is open and the input has room.
 void ComPort::receive()
 {
-    for (;;) {
-        if (receiving == Receiving::Idle) {
-            const qint64 room = inputLimit - received.size();
-            if (!isOpen() || gone || room <= 0) {
-                // Nothing outstanding: the event must not keep waking the loop.
-                ::ResetEvent(receiveIo.hEvent);
-                receiveNotifier->setEnabled(false);
-                return;
-            }
-            receiving = Receiving::Reading;
-            if (!::ReadFile(port, chunk.data(), DWORD(room), nullptr, &receiveIo)
-                && ::GetLastError() != ERROR_IO_PENDING) {
-                receiving = Receiving::Idle;
-                loseLine();
-                return;
-            }
-            receiveNotifier->setEnabled(true);
-        }
-        if (!finishReceive(false))
-            return;
+    if (receiving != Receiving::Idle || !isOpen() || gone)
+        return;
+    const qint64 room = inputLimit - received.size();
+    if (room <= 0)
+        return;
+    receiving = Receiving::Reading;
+    if (!::ReadFileEx(port, chunk.data(), DWORD(room), &readIo.overlapped, &ComPort::readDone)) {
+        receiving = Receiving::Idle;
+        loseLine();
     }
 }
 
-// False while the operation is still outstanding, or when the port failed.
-bool ComPort::finishReceive(bool wait)
+void CALLBACK ComPort::readDone(DWORD error, DWORD count, OVERLAPPED *overlapped)
 {
-    DWORD count = 0;
-    if (!::GetOverlappedResult(port, &receiveIo, &count, wait)) {
-        if (::GetLastError() == ERROR_IO_INCOMPLETE)
-            return false;
-        receiving = Receiving::Idle;
-        loseLine();
-        return false;
-    }
-    if (receiving == Receiving::AwaitingByte) {
-        receiving = Receiving::Idle;
-        return true;
-    }
+    reinterpret_cast<ReadIo *>(overlapped)->port->takeRead(error, count);
+}
+
+void ComPort::takeRead(DWORD error, DWORD count)
+{
     receiving = Receiving::Idle;
-    if (count > 0) {
-        received.append(chunk.data(), int(count));
-        announceReceived();
-        return true;
+    if (!isOpen())
+        return; // cancelled by close()
+    if (error != ERROR_SUCCESS) {
+        ::SetLastError(error);
+        loseLine();
+        return;
     }
-    // The driver had nothing and said so at once: wait for its next byte.
+    if (count == 0) {
+        // The driver had nothing and said so at once: wait for its next byte.
+        awaitByte();
+        return;
+    }
+    received.append(chunk.data(), int(count));
+    announceReceived();
+    receive();
+}
+
+void ComPort::awaitByte()
+{
+    if (!isOpen() || gone)
+        return;
     receiving = Receiving::AwaitingByte;
-    if (!::WaitCommEvent(port, &arrivedEvents, &receiveIo) && ::GetLastError() != ERROR_IO_PENDING) {
+    if (!::WaitCommEvent(port, &arrivedEvents, &byteIo) && ::GetLastError() != ERROR_IO_PENDING) {
         receiving = Receiving::Idle;
         loseLine();
-        return false;
+        return;
     }
-    return true;
+    byteNotifier->setEnabled(true);
+}
+
+void ComPort::onByteArrived()
+{
+    DWORD events = 0;
+    if (receiving != Receiving::AwaitingByte || !::GetOverlappedResult(port, &byteIo, &events, FALSE)) {
+        if (receiving == Receiving::AwaitingByte && ::GetLastError() == ERROR_IO_INCOMPLETE)
+            return;
+        byteNotifier->setEnabled(false);
+        if (receiving == Receiving::AwaitingByte) {
+            receiving = Receiving::Idle;
+            loseLine();
+        }
+        return;
+    }
+    byteNotifier->setEnabled(false);
+    receiving = Receiving::Idle;
+    receive();
 }
 
 void ComPort::announceReceived()
 {
+    if (waitDepth > 0) {
+        // Inside someone's wait: tell once the event loop has it back.
+        if (!announceQueued) {
+            announceQueued = true;
+            QMetaObject::invokeMethod(this, [this] {
+                announceQueued = false;
+                announceReceived();
+            }, Qt::QueuedConnection);
+        }
+        return;
+    }
     if (announcing)
         return;
     announcing = true;
@@ -203,24 +243,37 @@ void ComPort::announceReceived()
     announcing = false;
 }
 
+DWORD ComPort::waitAlertably(HANDLE event, DWORD milliseconds)
+{
+    ++waitDepth;
+    const DWORD result = event ? ::WaitForSingleObjectEx(event, milliseconds, TRUE) : ::SleepEx(milliseconds, TRUE);
+    --waitDepth;
+    return result;
+}
+
 void ComPort::fetchReceived()
 {
-    // A zero wait also lets the system finish a read that has its bytes.
-    if (receiving != Receiving::Idle && ::WaitForSingleObject(receiveIo.hEvent, 0) != WAIT_OBJECT_0)
-        return;
-    receive();
+    if (receiving == Receiving::AwaitingByte && ::WaitForSingleObject(byteIo.hEvent, 0) == WAIT_OBJECT_0)
+        onByteArrived();
+    // A completed read's routine runs now; a zero wait also lets the system
+    // finish a read whose bytes are there.
+    if (receiving == Receiving::Reading)
+        waitAlertably(nullptr, 0);
 }
 
 bool ComPort::waitForReadyRead(int msecs)
 {
+    const QDeadlineTimer deadline(msecs < 0 ? QDeadlineTimer(QDeadlineTimer::Forever)
+                                            : QDeadlineTimer(std::chrono::milliseconds(msecs)));
     const qint64 before = received.size();
-    fetchReceived();
-    if (received.size() > before)
-        return true;
-    if (receiving == Receiving::Idle
-        || ::WaitForSingleObject(receiveIo.hEvent, msecs < 0 ? INFINITE : DWORD(msecs)) != WAIT_OBJECT_0)
-        return false;
-    receive();
+    do {
+        receive();
+        if (receiving == Receiving::Idle)
+            break;
+        const HANDLE event = receiving == Receiving::AwaitingByte ? byteIo.hEvent : nullptr;
+        if (waitAlertably(event, remainingMs(deadline)) == WAIT_OBJECT_0 && event)
+            onByteArrived();
+    } while (received.size() == before && !deadline.hasExpired() && isOpen() && !gone);
     return received.size() > before;
 }
 
@@ -287,8 +340,7 @@ bool ComPort::waitForBytesWritten(int msecs)
     startWriting();
     if (!writing)
         return false;
-    if (::WaitForSingleObject(writeIo.hEvent, msecs < 0 ? INFINITE : DWORD(msecs)) != WAIT_OBJECT_0
-        || !finishWrite(false))
+    if (waitAlertably(writeIo.hEvent, msecs < 0 ? INFINITE : DWORD(msecs)) != WAIT_OBJECT_0 || !finishWrite(false))
         return false;
     startWriting();
     return true;

@@ -11,10 +11,11 @@
 class QWinEventNotifier;
 
 // A COM port through the Win32 serial API, overlapped, on the event loop:
-// a read is always outstanding, so the loop wakes when bytes arrive and
-// never polls. Where a read returns at once with nothing (the driver honours
-// the time-outs to the letter), a wait for the next received byte stands in
-// for it. A failed read, write or status query means the port is gone.
+// a read is always outstanding, and its completion routine runs in the
+// event loop's alertable wait, so the loop wakes when bytes arrive and never
+// polls. Where a read returns at once with nothing (the driver honours the
+// time-outs to the letter), a wait for the next received byte stands in for
+// it. A failed read, write or status query means the port is gone.
 class ComPort : public QIODevice
 {
     Q_OBJECT
@@ -58,16 +59,30 @@ protected:
 
 private:
     enum class Receiving { Idle, Reading, AwaitingByte };
+    // What a completion routine gets: the operation, and whose it is.
+    struct ReadIo
+    {
+        OVERLAPPED overlapped {};
+        ComPort *port = nullptr;
+    };
 
+    static void CALLBACK readDone(DWORD error, DWORD count, OVERLAPPED *overlapped);
     void receive();
-    bool startRead();
-    void onReceiveSignal();
-    bool finishReceive(bool wait);
+    void takeRead(DWORD error, DWORD count);
+    void awaitByte();
+    void onByteArrived();
     void announceReceived();
+    // Lets completion routines run: until the event is set (none: only the
+    // routines), the time is up or a routine has run.
+    static DWORD waitAlertably(HANDLE event, DWORD milliseconds);
     void onWriteSignal();
     bool finishWrite(bool wait);
     void loseLine();
     void cancelAll();
+
+    // While one of this thread's ports waits alertably, completions that run
+    // inside the wait only queue what they have to tell.
+    static thread_local int waitDepth;
 
     QString name;
     HANDLE port = INVALID_HANDLE_VALUE;
@@ -75,13 +90,15 @@ private:
     bool gone = false;
     qint64 inputLimit = 4096;
 
-    OVERLAPPED receiveIo {};
-    QWinEventNotifier *receiveNotifier = nullptr;
+    ReadIo readIo;
+    OVERLAPPED byteIo {};
+    QWinEventNotifier *byteNotifier = nullptr;
     Receiving receiving = Receiving::Idle;
     DWORD arrivedEvents = 0;
     std::array<char, 4096> chunk {};
     QByteArray received;
     bool announcing = false;
+    bool announceQueued = false;
 
     OVERLAPPED writeIo {};
     QWinEventNotifier *writeNotifier = nullptr;

@@ -4,6 +4,7 @@
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -89,9 +90,9 @@ bool FirmwareCheck::writeBinary(const QString &path)
     // Never a half-written image under the name a script asked for.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(path, file.errorString()));
+        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
-    reporter.say(tr("Abbild geschrieben: %1 (%2 Byte)").arg(path).arg(bytes.size()));
+    reporter.say(tr("Abbild geschrieben: %1 (%2 Byte)").arg(QDir::toNativeSeparators(path)).arg(bytes.size()));
     return true;
 }

@@ -17,8 +17,9 @@ constexpr auto KillTimeout = 2s;
 constexpr auto ReportPollInterval = 10ms;
 const QString ViolationKey = QStringLiteral("violation");
 
-// Lets queued events and timers of the caller run while waiting.
-void pause(std::chrono::milliseconds interval)
+} // namespace
+
+void SimInstrument::pause(std::chrono::milliseconds interval)
 {
     if (QCoreApplication::instance() == nullptr) {
         QThread::msleep(static_cast<unsigned long>(interval.count()));
@@ -28,8 +29,6 @@ void pause(std::chrono::milliseconds interval)
     QTimer::singleShot(interval, &loop, &QEventLoop::quit);
     loop.exec();
 }
-
-} // namespace
 
 SimInstrument::SimInstrument(const QStringList &extraArguments)
     : m_arguments(extraArguments)
@@ -41,6 +40,7 @@ SimInstrument::~SimInstrument()
     stop();
 }
 
+#ifndef Q_OS_WIN
 bool SimInstrument::start()
 {
     if (!m_directory.isValid() || m_process)
@@ -67,6 +67,8 @@ bool SimInstrument::isRunning() const
 {
     return m_process && m_process->state() != QProcess::NotRunning;
 }
+
+#endif
 
 bool SimInstrument::waitForWrites(int n, std::chrono::milliseconds timeout)
 {
@@ -110,6 +112,7 @@ QStringList SimInstrument::violations() const
     return found;
 }
 
+#ifndef Q_OS_WIN
 void SimInstrument::stop()
 {
     if (!m_process)
@@ -131,6 +134,8 @@ int SimInstrument::exitCode() const
     return m_process->exitCode();
 }
 
+#endif
+
 QStringList SimInstrument::reportLines() const
 {
     QFile file(reportPath());
@@ -139,6 +144,7 @@ QStringList SimInstrument::reportLines() const
     return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+#ifndef Q_OS_WIN
 QString SimInstrument::memoryPath() const
 {
     return m_directory.filePath(QStringLiteral("memory.bin"));
@@ -148,3 +154,4 @@ QString SimInstrument::reportPath() const
 {
     return m_directory.filePath(QStringLiteral("report.txt"));
 }
+#endif

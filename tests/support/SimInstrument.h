@@ -13,6 +13,9 @@
 // The simulated instrument (zirbelwerk-sim) as a child process on its own
 // pseudo-terminal, with its memory and report files in a private temporary
 // directory. Several can run at once. The destructor stops the process.
+// Under Wine the simulator runs on the Linux side: zw_simbroker starts it
+// on request (in the folder ZW_SIM_FOLDER names) and links a COM port of the
+// prefix to it, and devicePath() is that COM name.
 class SimInstrument
 {
 public:
@@ -22,6 +25,8 @@ public:
     SimInstrument(const SimInstrument &) = delete;
     SimInstrument &operator=(const SimInstrument &) = delete;
 
+    // Under Wine, the COM port to link it to; by default the lowest free one.
+    void setComNumber(int number) { m_comNumber = number; }
     // Starts the simulator and waits until it has named its device.
     bool start();
     bool isRunning() const;
@@ -46,6 +51,8 @@ public:
     int exitCode() const;
 
 private:
+    // Lets queued events and timers of the caller run while waiting.
+    static void pause(std::chrono::milliseconds interval);
     QStringList reportLines() const;
     QString memoryPath() const;
     QString reportPath() const;
@@ -54,4 +61,6 @@ private:
     QTemporaryDir m_directory;
     std::unique_ptr<QProcess> m_process;
     QString m_devicePath;
+    int m_comNumber = 0;
+    QString m_id; // the broker's name for it, under Wine
 };

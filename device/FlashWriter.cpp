@@ -73,7 +73,7 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
         return true;
     }
     state = State::AwaitingReply;
-    deadline.start(firstReplyTimeout);
+    awaitReply(firstReplyTimeout);
     return true;
 }
 
@@ -109,6 +109,7 @@ void FlashWriter::detach()
         disconnect(connection);
     connections.clear();
     deadline.stop();
+    deadlineExtension = std::chrono::milliseconds::zero();
     sendWait.stop();
     // Still running until finished() is out, so no second write slips in.
     state = State::Ending;
@@ -158,7 +159,21 @@ void FlashWriter::sendNextBlock()
         awaitSent();
         return;
     }
-    deadline.start(blockReplyTimeout);
+    awaitReply(blockReplyTimeout);
+}
+
+// The reply is due within timeout from now. A running timer that would fire
+// sooner is left alone and, when it fires, waits the rest: restarting a
+// precise timer for every block costs a thread each time under Wine.
+void FlashWriter::awaitReply(std::chrono::milliseconds timeout)
+{
+    const std::chrono::milliseconds remaining(deadline.remainingTime());
+    if (!deadline.isActive() || remaining > timeout) {
+        deadline.start(timeout);
+        deadlineExtension = std::chrono::milliseconds::zero();
+        return;
+    }
+    deadlineExtension = timeout - remaining;
 }
 
 void FlashWriter::awaitSent()
@@ -179,8 +194,14 @@ void FlashWriter::onSent(bool allSent)
 
 void FlashWriter::onTimeout()
 {
-    if (state == State::AwaitingReply)
-        fail(Failure::NoReply);
+    if (state != State::AwaitingReply)
+        return;
+    if (deadlineExtension > std::chrono::milliseconds::zero()) {
+        deadline.start(deadlineExtension);
+        deadlineExtension = std::chrono::milliseconds::zero();
+        return;
+    }
+    fail(Failure::NoReply);
 }
 
 void FlashWriter::onLineError()

@@ -71,6 +71,7 @@ private:
     void takeReplies();
     void handleReply(char reply);
     void sendNextBlock();
+    void awaitReply(std::chrono::milliseconds timeout);
     void awaitSent();
     void onSent(bool sent);
     void onTimeout();
@@ -92,6 +93,8 @@ private:
     std::chrono::milliseconds blockReplyTimeout = BlockReplyTimeout;
     std::chrono::milliseconds sendTimeout = SendTimeout;
     QTimer deadline;
+    // What deadline still has to wait once it fires: the limit moved on.
+    std::chrono::milliseconds deadlineExtension {0};
     SendWait sendWait;
     QList<QMetaObject::Connection> connections;
 };

@@ -31,11 +31,14 @@ ComPort::ComPort(const QString &name, QObject *parent)
 {
     readIo.port = this;
     byteIo.hEvent = newIoEvent();
-    writeIo.hEvent = newIoEvent();
+    writeEvent = newIoEvent();
+    // The low bit keeps a finished write off any completion port: Wine asks
+    // its server about that for every write otherwise.
+    writeIo.hEvent = HANDLE(quintptr(writeEvent) | 1);
     byteNotifier = new QWinEventNotifier(byteIo.hEvent, this);
     byteNotifier->setEnabled(false);
     connect(byteNotifier, &QWinEventNotifier::activated, this, &ComPort::onByteArrived);
-    writeNotifier = new QWinEventNotifier(writeIo.hEvent, this);
+    writeNotifier = new QWinEventNotifier(writeEvent, this);
     writeNotifier->setEnabled(false);
     connect(writeNotifier, &QWinEventNotifier::activated, this, &ComPort::onWriteSignal);
 }
@@ -47,7 +50,7 @@ ComPort::~ComPort()
     delete byteNotifier;
     delete writeNotifier;
     ::CloseHandle(byteIo.hEvent);
-    ::CloseHandle(writeIo.hEvent);
+    ::CloseHandle(writeEvent);
 }
 
 bool ComPort::open(OpenMode mode)
@@ -340,7 +343,7 @@ bool ComPort::waitForBytesWritten(int msecs)
     startWriting();
     if (!writing)
         return false;
-    if (waitAlertably(writeIo.hEvent, msecs < 0 ? INFINITE : DWORD(msecs)) != WAIT_OBJECT_0 || !finishWrite(false))
+    if (waitAlertably(writeEvent, msecs < 0 ? INFINITE : DWORD(msecs)) != WAIT_OBJECT_0 || !finishWrite(false))
         return false;
     startWriting();
     return true;

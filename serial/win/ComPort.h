@@ -101,6 +101,7 @@ private:
     bool announceQueued = false;
 
     OVERLAPPED writeIo {};
+    HANDLE writeEvent = nullptr;
     QWinEventNotifier *writeNotifier = nullptr;
     QByteArray pending;
     QByteArray inFlight;

@@ -46,6 +46,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -77,6 +78,9 @@ constexpr double CpuShareTarget = 0.03;
 constexpr double WindowCpuShareTarget = 0.015;
 constexpr double WindowToFlasherTarget = 1.01;
 constexpr double CpuPerBlockTargetUs = 300;
+// The Windows flasher under Wine, its CPU counted with Wine's server's.
+constexpr double WineRatioTarget = 1.05;
+constexpr double WineCpuShareTarget = 0.02;
 // Only against a stuck simulator: the instrument has the end marker a few
 // milliseconds after the loader is done.
 constexpr auto EndMarkerTimeout = 5s;
@@ -120,6 +124,19 @@ double processCpuSeconds(qint64 pid)
     if (clock_getcpuclockid(pid_t(pid), &clock) != 0 || clock_gettime(clock, &time) != 0)
         return Unknown;
     return double(time.tv_sec) + double(time.tv_nsec) / 1e9;
+}
+
+// CPU time of any process, from /proc (wineserver is nobody's child here).
+double procCpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return Unknown;
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return Unknown;
+    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(::sysconf(_SC_CLK_TCK));
 }
 
 double secondsOf(const QElapsedTimer &clock)
@@ -185,6 +202,7 @@ struct Sample
     double loaderWall = 0; // until the loader itself is done
     double transfer = 0;   // until the instrument has the end marker
     double cpu = 0;        // the loader's CPU time over loaderWall
+    double serverCpu = Unknown; // under Wine, the part of cpu that is Wine's server's
     double turnaroundUs = Unknown;    // median of the write's blocks
     double turnaroundP90Us = Unknown; // their 90th percentile
     double turnaroundMeanUs = Unknown;
@@ -357,8 +375,8 @@ struct FlasherSample
 class FlasherWatch
 {
 public:
-    FlasherWatch(QProcess &flasher, const SimInstrument &sim, const QElapsedTimer &clock)
-        : flasher(flasher), sim(sim), clock(clock)
+    FlasherWatch(QProcess &flasher, const SimInstrument &sim, const QElapsedTimer &clock, qint64 serverPid = 0)
+        : flasher(flasher), sim(sim), clock(clock), serverPid(serverPid)
     {
     }
 
@@ -369,6 +387,7 @@ public:
             if (startAt < 0 && line.startsWith(StartLine)) {
                 startAt = secondsOf(clock);
                 cpuAtStart = processCpuSeconds(flasher.processId());
+                serverCpuAtStart = procCpuSeconds(serverPid);
             } else if (doneAt < 0 && line.startsWith(DoneLine)) {
                 doneAt = secondsOf(clock);
                 endAt = waitForEndMarker(sim, clock);
@@ -378,6 +397,7 @@ public:
 
     double startAt = Unknown;
     double cpuAtStart = Unknown;
+    double serverCpuAtStart = Unknown;
     double doneAt = Unknown;
     double endAt = Unknown;
 
@@ -385,6 +405,7 @@ private:
     QProcess &flasher;
     const SimInstrument &sim;
     const QElapsedTimer &clock;
+    qint64 serverPid;
 };
 
 void runToExit(QProcess &flasher, FlasherWatch &watch)
@@ -435,6 +456,49 @@ FlasherSample writeWithFlasher(const QString &executable, const Image &image, co
     sample.writePhase.loaderWall = watch.doneAt - watch.startAt;
     sample.writePhase.transfer = watch.endAt - watch.startAt;
     sample.writePhase.cpu = watch.cpuAtStart < 0 ? Unknown : cpu - watch.cpuAtStart;
+    return sample;
+}
+
+// A Windows program under Wine (the prefix WINEPREFIX names), on COM1 of
+// the prefix linked to the simulator: its write phase from its start line,
+// its CPU with that of Wine's server over the same span.
+Sample writeUnderWine(const QStringList &command, const Image &image, const Setup &setup, qint64 serverPid)
+{
+    SimInstrument sim(setup.simArguments());
+    startSimulator(sim);
+    const QString com1 = qEnvironmentVariable("WINEPREFIX") + QStringLiteral("/dosdevices/com1");
+    QFile::remove(com1);
+    if (!QFile::link(sim.devicePath(), com1))
+        fail(QStringLiteral("cannot link %1 (WINEPREFIX set?)").arg(com1));
+    QProcess program;
+    program.setProgram(QStringLiteral("/usr/lib/wine/wine64"));
+    program.setArguments(QStringList(command).replaceInStrings(QStringLiteral("PORT"), QStringLiteral("COM1")));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // Its lines in German, as the watch expects them.
+    environment.insert(QStringLiteral("LANG"), QStringLiteral("de_DE.UTF-8"));
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("de_DE.UTF-8"));
+    environment.insert(QStringLiteral("WINEDEBUG"), QStringLiteral("-all"));
+    program.setProcessEnvironment(environment);
+    QElapsedTimer clock;
+    FlasherWatch watch(program, sim, clock, serverPid);
+
+    const double cpuBefore = cpuSeconds(RUSAGE_CHILDREN);
+    clock.start();
+    runToExit(program, watch);
+    const double cpu = cpuSeconds(RUSAGE_CHILDREN) - cpuBefore;
+    const double serverCpu = procCpuSeconds(serverPid) - watch.serverCpuAtStart;
+    QFile::remove(com1);
+    if (program.exitStatus() != QProcess::NormalExit || program.exitCode() != 0)
+        fail(QStringLiteral("%1 failed (%2): %3")
+                 .arg(command.first())
+                 .arg(program.exitCode())
+                 .arg(QString::fromLocal8Bit(program.readAllStandardError()).trimmed()));
+    if (watch.startAt < 0 || watch.doneAt < 0 || watch.cpuAtStart < 0 || watch.serverCpuAtStart < 0)
+        fail(QStringLiteral("%1: no start and done line, or no CPU times").arg(command.first()));
+
+    Sample sample {watch.doneAt - watch.startAt, watch.endAt - watch.startAt, 0, serverCpu};
+    sample.cpu = cpu - watch.cpuAtStart + serverCpu;
+    verify(sim, image, sample);
     return sample;
 }
 
@@ -514,16 +578,17 @@ double knownMedian(const std::vector<double> &values)
 
 Sample medianOf(const std::vector<Sample> &samples)
 {
-    std::vector<double> wall, transfer, cpu, turnaround, turnaroundP90, turnaroundMean;
+    std::vector<double> wall, transfer, cpu, serverCpu, turnaround, turnaroundP90, turnaroundMean;
     for (const Sample &sample : samples) {
         wall.push_back(sample.loaderWall);
         transfer.push_back(sample.transfer);
         cpu.push_back(sample.cpu);
+        serverCpu.push_back(sample.serverCpu);
         turnaround.push_back(sample.turnaroundUs);
         turnaroundP90.push_back(sample.turnaroundP90Us);
         turnaroundMean.push_back(sample.turnaroundMeanUs);
     }
-    return {median(wall),          median(transfer),           knownMedian(cpu),
+    return {median(wall),          median(transfer),           knownMedian(cpu),           knownMedian(serverCpu),
             knownMedian(turnaround), knownMedian(turnaroundP90), knownMedian(turnaroundMean)};
 }
 
@@ -533,6 +598,7 @@ struct Series
     std::vector<Sample> samples;
     double limit = 0;
     double cpuShareTarget = CpuShareTarget;
+    double ratioTarget = RatioTarget;
 };
 
 QString cpuText(double value, double scale, const char *format)
@@ -551,7 +617,7 @@ void printPacedRow(const Series &series, int blocks)
     const double ratio = m.transfer / series.limit;
     const double share = m.cpu < 0 ? Unknown : m.cpu / m.loaderWall;
     QStringList over;
-    if (ratio > RatioTarget)
+    if (ratio > series.ratioTarget)
         over << QStringLiteral("x limit");
     if (share > series.cpuShareTarget)
         over << QStringLiteral("CPU %");
@@ -592,10 +658,17 @@ struct Loaders
     bool writer = true;
     QString flasher;
     bool window = false;
+    // Windows programs under Wine, and the pid of Wine's server.
+    QString wineFlasher;
+    QString wineRaw;
+    QString wineRawImage; // the image's bytes, for the raw host
+    qint64 wineServer = 0;
 };
 
 const QString FlasherPhaseName = QStringLiteral("flasher, write phase");
 const QString WindowName = QStringLiteral("window, write phase");
+const QString WineFlasherName = QStringLiteral("Windows flasher, Wine");
+const QString WineRawName = QStringLiteral("raw Win32 host, Wine");
 
 // Round by round, so that a busy spell of the machine falls on all loaders
 // alike, and the flasher and the window run right after each other.
@@ -609,6 +682,8 @@ std::vector<Series> runSeries(const Image &image, const Setup &setup, int runs, 
     Series writePhase{FlasherPhaseName, {}, limit};
     Series window{WindowName, {}, limit, WindowCpuShareTarget};
     Series process{QStringLiteral("flasher, whole process"), {}, lineLimit(setup, image.blocks, searchBytes)};
+    Series wineFlasher{WineFlasherName, {}, limit, WineCpuShareTarget, WineRatioTarget};
+    Series wineRaw{WineRawName, {}, limit, WineCpuShareTarget, WineRatioTarget};
     for (int i = 1; i <= runs; ++i) {
         const auto note = [&](const QString &name, const Sample &sample) {
             progress(QStringLiteral("  %1 %2/%3 %4: %5 s")
@@ -635,9 +710,20 @@ std::vector<Series> runSeries(const Image &image, const Setup &setup, int runs, 
             note(window.name, window.samples.back());
         }
 #endif
+        if (!loaders.wineFlasher.isEmpty()) {
+            wineFlasher.samples.push_back(writeUnderWine(
+                    {loaders.wineFlasher, QStringLiteral("--port"), QStringLiteral("PORT"), QStringLiteral(ZW_HEX_FILE)},
+                    image, setup, loaders.wineServer));
+            note(wineFlasher.name, wineFlasher.samples.back());
+        }
+        if (!loaders.wineRaw.isEmpty()) {
+            wineRaw.samples.push_back(writeUnderWine({loaders.wineRaw, QStringLiteral("PORT"), loaders.wineRawImage},
+                                                     image, setup, loaders.wineServer));
+            note(wineRaw.name, wineRaw.samples.back());
+        }
     }
     std::vector<Series> results;
-    for (const Series *series : {&raw, &inProcess, &writePhase, &window, &process})
+    for (const Series *series : {&raw, &inProcess, &writePhase, &window, &process, &wineRaw, &wineFlasher})
         if (!series->samples.empty())
             results.push_back(*series);
     return results;
@@ -681,6 +767,42 @@ void printWindowAgainstFlasher(const std::vector<Series> &results)
                 qPrintable(cpuText(w.turnaroundMeanUs, 1, "%.0f")));
 }
 
+// The Windows flasher under Wine beside the Linux flasher, from the same
+// rounds; Wine's server works for the Windows program, so its CPU counts.
+void printWineAgainstFlasher(const std::vector<Series> &results)
+{
+    const Series *flasher = findSeries(results, FlasherPhaseName);
+    const Series *wine = findSeries(results, WineFlasherName);
+    const Series *raw = findSeries(results, WineRawName);
+    if (!wine)
+        return;
+    const Sample w = medianOf(wine->samples);
+    const Sample f = flasher ? medianOf(flasher->samples) : Sample {Unknown, Unknown, Unknown};
+    const auto text = [](double value, double scale, const char *format) { return cpuText(value, scale, format); };
+    std::printf("\nWindows flasher under Wine beside the Linux flasher, write phase\n");
+    std::printf("                                     Linux      Wine\n");
+    std::printf("  transfer s                      %9s %9s\n", qPrintable(text(f.transfer, 1, "%.3f")),
+                qPrintable(text(w.transfer, 1, "%.3f")));
+    std::printf("  x limit                         %9s %9s   target <= %.2f under Wine\n",
+                qPrintable(text(flasher ? f.transfer / flasher->limit : Unknown, 1, "%.4f")),
+                qPrintable(text(w.transfer / wine->limit, 1, "%.4f")), WineRatioTarget);
+    std::printf("  CPU ms, the flasher             %9s %9s\n", qPrintable(text(f.cpu, 1e3, "%.1f")),
+                qPrintable(text(w.cpu < 0 ? Unknown : w.cpu - w.serverCpu, 1e3, "%.1f")));
+    std::printf("  CPU ms, Wine's server           %9s %9s\n", "", qPrintable(text(w.serverCpu, 1e3, "%.1f")));
+    std::printf("  CPU %% of the write phase        %9s %9s   target <= %.0f %% under Wine\n",
+                qPrintable(text(f.cpu < 0 ? Unknown : f.cpu / f.loaderWall, 1e2, "%.2f")),
+                qPrintable(text(w.cpu < 0 ? Unknown : w.cpu / w.loaderWall, 1e2, "%.2f")), WineCpuShareTarget * 100);
+    std::printf("  turnaround median us            %9s %9s\n", qPrintable(text(f.turnaroundUs, 1, "%.0f")),
+                qPrintable(text(w.turnaroundUs, 1, "%.0f")));
+    if (raw) {
+        const Sample r = medianOf(raw->samples);
+        std::printf("What Wine leaves any Windows program (raw Win32 host): x limit %.4f, CPU %% %s (server %s ms), "
+                    "turnaround median %s us\n",
+                    r.transfer / raw->limit, qPrintable(text(r.cpu < 0 ? Unknown : r.cpu / r.loaderWall, 1e2, "%.2f")),
+                    qPrintable(text(r.serverCpu, 1e3, "%.1f")), qPrintable(text(r.turnaroundUs, 1, "%.0f")));
+    }
+}
+
 void paced(const Image &image, const Setup &setup, int runs, const Loaders &loaders)
 {
     std::printf("\nPaced: %d baud, erase %d ms, block write %d ms, median of %d runs\n", BaudRate, setup.eraseMs,
@@ -695,6 +817,7 @@ void paced(const Image &image, const Setup &setup, int runs, const Loaders &load
     for (const Series &series : results)
         printPacedRow(series, image.blocks);
     printWindowAgainstFlasher(results);
+    printWineAgainstFlasher(results);
     std::fflush(stdout);
 }
 
@@ -723,7 +846,7 @@ Loaders chosenLoaders(const QString &list)
 {
     const QStringList names = list.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (const QString &name : names)
-        if (!QStringList{"raw", "writer", "flasher", "window"}.contains(name))
+        if (!QStringList{"raw", "writer", "flasher", "window", "wine", "wineraw"}.contains(name))
             fail(QStringLiteral("--loaders: unknown loader %1").arg(name));
     Loaders loaders;
     loaders.raw = names.contains(QStringLiteral("raw"));
@@ -740,6 +863,25 @@ Loaders chosenLoaders(const QString &list)
         std::printf("built without the window: its figures are skipped\n");
 #endif
     return loaders;
+}
+
+// The Windows programs (bench/wine.sh passes them, with Wine's server).
+void chooseWinePrograms(Loaders &loaders, const QStringList &names, const QCommandLineParser &parser,
+                        const Image &image, QTemporaryDir &scratch)
+{
+    loaders.wineServer = parser.value(QStringLiteral("wineserver-pid")).toLongLong();
+    const bool wanted = names.contains(QStringLiteral("wine")) || names.contains(QStringLiteral("wineraw"));
+    if (wanted && (loaders.wineServer <= 0 || !qEnvironmentVariableIsSet("WINEPREFIX")))
+        fail(QStringLiteral("the Windows programs run under bench/wine.sh only (WINEPREFIX, --wineserver-pid)"));
+    if (names.contains(QStringLiteral("wine")))
+        loaders.wineFlasher = parser.value(QStringLiteral("wine-flasher"));
+    if (names.contains(QStringLiteral("wineraw"))) {
+        loaders.wineRaw = parser.value(QStringLiteral("wine-raw"));
+        loaders.wineRawImage = scratch.filePath(QStringLiteral("image.bin"));
+        QFile bytes(loaders.wineRawImage);
+        if (!bytes.open(QIODevice::WriteOnly) || bytes.write(image.bytes) != image.bytes.size())
+            fail(QStringLiteral("cannot write %1").arg(loaders.wineRawImage));
+    }
 }
 
 } // namespace
@@ -768,8 +910,13 @@ int main(int argc, char *argv[])
         {QStringLiteral("block-ms"), QStringLiteral("Paced: block write time (default 2)."), QStringLiteral("ms"),
          QStringLiteral("2")},
         {QStringLiteral("loaders"),
-         QStringLiteral("Which loaders run, of raw, writer, flasher and window (default all)."),
+         QStringLiteral("Which loaders run, of raw, writer, flasher and window, and under Wine wine (the "
+                        "Windows flasher) and wineraw (a raw Win32 host) (default the first four)."),
          QStringLiteral("list"), QStringLiteral("raw,writer,flasher,window")},
+        {QStringLiteral("wine-flasher"), QStringLiteral("The Windows zirbelwerk-flash.exe."), QStringLiteral("path")},
+        {QStringLiteral("wine-raw"), QStringLiteral("The Windows bench_rawhost.exe."), QStringLiteral("path")},
+        {QStringLiteral("wineserver-pid"), QStringLiteral("Wine's server, whose CPU time counts."),
+         QStringLiteral("pid")},
     });
     parser.process(application);
     Setup setup;
@@ -778,9 +925,12 @@ int main(int argc, char *argv[])
     const int pacedRuns = intOption(parser, QStringLiteral("paced-runs"));
     const int unpacedRuns = intOption(parser, QStringLiteral("unpaced-runs"));
 
-    const Loaders loaders = chosenLoaders(parser.value(QStringLiteral("loaders")));
+    Loaders loaders = chosenLoaders(parser.value(QStringLiteral("loaders")));
 
     const Image image = loadImage();
+    QTemporaryDir scratch;
+    chooseWinePrograms(loaders, parser.value(QStringLiteral("loaders")).split(QLatin1Char(',')), parser, image,
+                       scratch);
     std::printf("%s: %d blocks of %d bytes\n", ZW_HEX_FILE, image.blocks, FlashWriter::BlockSize);
     if (unpacedRuns > 0)
         unpaced(image, Setup{false, 0, 0}, unpacedRuns, loaders);
@@ -790,5 +940,8 @@ int main(int argc, char *argv[])
                 "block unpaced; window's transfer <= %.2f x the flasher's\n",
                 RatioTarget, CpuShareTarget * 100, WindowCpuShareTarget * 100, CpuPerBlockTargetUs,
                 WindowToFlasherTarget);
+    if (!loaders.wineFlasher.isEmpty() || !loaders.wineRaw.isEmpty())
+        std::printf("under Wine: x limit <= %.2f, CPU (the program's and Wine's server's) <= %.0f %% of the write "
+                    "phase\n", WineRatioTarget, WineCpuShareTarget * 100);
     return 0;
 }

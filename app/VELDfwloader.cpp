@@ -62,6 +62,7 @@ VELDfwloader::VELDfwloader()
             [this] { showCloseRefused(); },
             this));
     connect(new StopSignals(this), &StopSignals::received, this, &VELDfwloader::stopRequested);
+    connect(&recorder.record(), &FlashRecord::appended, this, &VELDfwloader::showRecorded);
 }
 
 VELDfwloader::~VELDfwloader()
@@ -71,6 +72,14 @@ VELDfwloader::~VELDfwloader()
     settings.sync();
     // A write still running ends before its port closes with the modem.
     delete flashWriter;
+    // A record line still waiting for its lock gets one last try.
+    FlashRecord &record = recorder.record();
+    disconnect(&record, nullptr, this, nullptr);
+    connect(&record, &FlashRecord::appended, [&record](bool written) {
+        if (!written)
+            qDebug().noquote() << record.errorString();
+    });
+    record.abandon();
 }
 
 // Beside the progress texts, which replace each other, until the write ends.
@@ -89,15 +98,18 @@ void VELDfwloader::on_pushButton_3_clicked()
 }
 
 // Stopped in the middle, the instrument would be left half written: the
-// request waits for the write's end (and its record).
+// request waits for the write's end and its record line, which waits for
+// its lock a short while at most. A request while only the record is
+// pending ends at once.
 void VELDfwloader::stopRequested()
 {
-    if (flashWriteRunning()) {
+    if (flashWriteRunning() && !quitAfterWrite) {
         quitAfterWrite = true;
         showCloseRefused();
         return;
     }
-    quitNow();
+    if (!flashWriteRunning())
+        quitNow();
 }
 
 // As Exit does; quit() also ends a file dialog that is open.

@@ -48,6 +48,7 @@ private:
     void setBusy(bool busy);
     void showCloseRefused();
     void recordWrite(const FlashOutcome &outcome);
+    void showRecorded(bool written);
     // SIGINT, SIGTERM, SIGHUP
     void stopRequested();
     void quitNow();

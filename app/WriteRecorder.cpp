@@ -1,6 +1,5 @@
 #include "app/WriteRecorder.h"
 
-#include "device/FlashRecord.h"
 #include "image/HexLoader.h"
 #include "serial/PortNames.h"
 
@@ -23,7 +22,7 @@ void WriteRecorder::writeStarted()
     clock.start();
 }
 
-QString WriteRecorder::writeEnded(const QString &portName, qint32 imageLength, const FlashOutcome &outcome)
+void WriteRecorder::writeEnded(const QString &portName, qint32 imageLength, const FlashOutcome &outcome)
 {
     facts.program = QString::fromLatin1(FlashRecord::ProgramWindow);
     facts.port = portName;
@@ -32,6 +31,5 @@ QString WriteRecorder::writeEnded(const QString &portName, qint32 imageLength, c
     facts.outcome = outcome;
     facts.seconds = clock.isValid() ? double(clock.nsecsElapsed()) / 1e9 : 0;
     clock.invalidate();
-    FlashRecord record;
-    return record.append(FlashRecord::entry(facts)) ? QString() : record.errorString();
+    file.append(FlashRecord::entry(facts));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/FlashRecord.h"
 #include "device/FlashRecordFacts.h"
 
 #include <QElapsedTimer>
@@ -8,17 +9,19 @@
 class HexLoader;
 
 // Gathers what the window knows of a write attempt and adds it to the
-// flash record once the write has ended, so that the slots stay thin.
+// flash record once the write has ended, so that the slots stay thin. The
+// record says through record().appended() when the line is in.
 class WriteRecorder
 {
 public:
     void instrumentFound(int firmwareVersion);
     void fileAccepted(const QString &path, const HexLoader &loader);
     void writeStarted();
-    // Empty when the line is in the record, else the warning to show.
-    QString writeEnded(const QString &portName, qint32 imageLength, const FlashOutcome &outcome);
+    void writeEnded(const QString &portName, qint32 imageLength, const FlashOutcome &outcome);
+    FlashRecord &record() { return file; }
 
 private:
+    FlashRecord file;
     FlashRecordFacts facts;
     QElapsedTimer clock;
 };

@@ -81,15 +81,21 @@ void VELDfwloader::finishFlashWrite(bool written)
     recordWrite(outcome);
 }
 
-// The status bar keeps the write's outcome; a record that failed is told
-// beside the firmware version.
 void VELDfwloader::recordWrite(const FlashOutcome &outcome)
 {
-    const QString warning = recorder.writeEnded(portName, imageLength, outcome);
+    ui.label_3->setToolTip(QString());
+    recorder.writeEnded(portName, imageLength, outcome);
+}
+
+// The status bar keeps the write's outcome; a record that failed is told
+// beside the firmware version.
+void VELDfwloader::showRecorded(bool written)
+{
+    const QString warning = written ? QString() : recorder.record().errorString();
     ui.label_3->setToolTip(warning);
     if (!warning.isEmpty())
         qDebug().noquote() << warning;
-    if (quitAfterWrite)
+    if (quitAfterWrite && !recorder.record().isAppending())
         quitNow();
 }
 

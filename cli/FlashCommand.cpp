@@ -117,7 +117,15 @@ void FlashCommand::onWriteFinished()
         progress.totalTime(session->seconds());
     }
     reporter.summary(outcome.isWritten() ? 1 : 0, outcome.isWritten() ? 0 : 1, code);
-    finish(code);
+    // The record line may wait a moment for its lock.
+    if (!recorder.isRecording()) {
+        finish(code);
+        return;
+    }
+    connect(&recorder.flashRecord(), &FlashRecord::appended, this, [this, code] {
+        if (!recorder.isRecording())
+            finish(code);
+    });
 }
 
 // A write stopped halfway leaves the instrument stuck in it: the first stop
@@ -126,8 +134,11 @@ void FlashCommand::onWriteFinished()
 void FlashCommand::onStopSignal(int number)
 {
     if (!session || !session->isRunning()) {
-        if (session)
-            return; // the outcome is on its way
+        // The write has ended; only its record line may still wait.
+        if (session) {
+            recorder.abandon();
+            return;
+        }
         reporter.warn(FlasherText::stoppedBeforeWrite());
         finish(ExitCode::Stopped);
         return;

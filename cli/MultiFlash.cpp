@@ -46,6 +46,7 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
     roundTimer.setInterval(RoundInterval);
     connect(&roundTimer, &QTimer::timeout, this, &MultiFlash::probeRound);
     connect(&stopSignals, &StopSignals::received, this, &MultiFlash::onStopSignal);
+    connect(&recorder.flashRecord(), &FlashRecord::appended, this, &MultiFlash::checkDone);
 }
 
 void MultiFlash::start()
@@ -209,8 +210,9 @@ void MultiFlash::onStopSignal(int number)
     roundTimer.stop();
     if (!anyRunning()) {
         // Waiting for instruments is what --watch does; elsewhere nothing is done yet.
-        interrupted = interrupted || !options.watch;
+        interrupted = interrupted || (!options.watch && !recorder.isRecording());
         stops = qMax(stops, 1);
+        recorder.abandon();
         checkDone();
         return;
     }
@@ -266,7 +268,7 @@ bool MultiFlash::anyRunning() const
 
 void MultiFlash::checkDone()
 {
-    if (ended || probing || anyRunning())
+    if (ended || probing || anyRunning() || recorder.isRecording())
         return;
     const bool probesPending = std::any_of(watched.begin(), watched.end(),
                                            [](const auto &slot) { return slot->probe && !slot->session; });

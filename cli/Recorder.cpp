@@ -4,12 +4,14 @@
 #include "cli/FlashSession.h"
 #include "cli/Reporter.h"
 
-#include <QFile>
-#include <QJsonDocument>
 
 Recorder::Recorder(Reporter &reporter, const QString &path)
     : reporter(reporter), file(path.isEmpty() ? FlashRecord::defaultPath() : path)
 {
+    QObject::connect(&file, &FlashRecord::appended, &file, [this](bool written) {
+        if (!written)
+            this->reporter.warn(file.errorString());
+    });
 }
 
 QJsonObject Recorder::record(const FlashSession &session, const FirmwareCheck &firmware)
@@ -26,21 +28,6 @@ QJsonObject Recorder::record(const FlashSession &session, const FirmwareCheck &f
     facts.outcome = session.outcome();
     facts.seconds = session.seconds();
     const QJsonObject entry = FlashRecord::entry(facts);
-    if (!file.append(entry))
-        reporter.warn(file.errorString());
+    file.append(entry);
     return entry;
-}
-
-bool Recorder::lastWriteUnfinished(const QString &device) const
-{
-    QFile records(file.path());
-    if (device.isEmpty() || !records.open(QIODevice::ReadOnly))
-        return false;
-    QString last;
-    while (!records.atEnd()) {
-        const QJsonObject entry = QJsonDocument::fromJson(records.readLine()).object();
-        if (entry.value(QStringLiteral("device")).toString() == device)
-            last = entry.value(QStringLiteral("result")).toString();
-    }
-    return !last.isEmpty() && last != QLatin1String("written");
 }

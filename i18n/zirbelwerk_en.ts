@@ -273,6 +273,14 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Flash-Protokoll nicht geschrieben: %1: %2</source>
         <translation>Flash record not written: %1: %2</translation>
     </message>
+    <message>
+        <source>von einem anderen Programm gesperrt, %1 s gewartet</source>
+        <translation>locked by another program, waited %1 s</translation>
+    </message>
+    <message>
+        <source>von einem anderen Programm gesperrt; beim Beenden aufgegeben</source>
+        <translation>locked by another program; given up on exit</translation>
+    </message>
 </context>
 <context>
     <name>FlasherText</name>
@@ -514,6 +522,13 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>Gesamtzeit: %1 s</source>
         <translation>Total time: %1 s</translation>
+    </message>
+</context>
+<context>
+    <name>RecordFile</name>
+    <message>
+        <source>keine gewoehnliche Datei</source>
+        <translation>not a regular file</translation>
     </message>
 </context>
 <context>

@@ -385,6 +385,7 @@ void FlashWindowTest::writeWithoutInstrumentIsRefused()
     QCOMPARE(probe.ui().label_2->toolTip(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
     QCOMPARE(textColour(probe.ui().label_2), QColor(Qt::red));
     QVERIFY(probe.ui().pushButton_2->isEnabled());
+    QTRY_COMPARE(records().size(), 1);
     const QJsonObject entry = records().value(0);
     QCOMPARE(entry["result"].toString(), "failed");
     QCOMPARE(entry["failure"].toString(), "not_connected");
@@ -397,8 +398,8 @@ void FlashWindowTest::writeWithoutInstrumentIsRefused()
     QVERIFY(QDir().mkpath(recordPath()));
     QTest::mouseClick(probe.ui().pushButton_2, Qt::LeftButton);
     QCOMPARE(probe.ui().statusBar->currentMessage(), QStringLiteral("Keine Verbindung zur HW, Flash nicht beschrieben"));
-    QVERIFY2(probe.ui().label_3->toolTip().startsWith("Flash-Protokoll nicht geschrieben: " + recordPath()),
-             qPrintable(probe.ui().label_3->toolTip()));
+    QTRY_VERIFY2(probe.ui().label_3->toolTip().startsWith("Flash-Protokoll nicht geschrieben: " + recordPath()),
+                 qPrintable(probe.ui().label_3->toolTip()));
 }
 
 void FlashWindowTest::lineLostWhileIdleIsDropped()

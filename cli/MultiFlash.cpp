@@ -5,6 +5,7 @@
 #include "cli/FlasherText.h"
 #include "cli/ProgressPrinter.h"
 #include "device/DialogueText.h"
+#include "serial/DeviceId.h"
 #include "serial/PortIdentity.h"
 #include "serial/PortNames.h"
 
@@ -64,7 +65,7 @@ void MultiFlash::start()
 
 // --watch follows USB adapters only, unless ports are named: the machine's
 // other serial ports may belong to something else entirely.
-QStringList MultiFlash::watchedDevices() const
+QStringList MultiFlash::watchedDevices()
 {
     QStringList devices;
     if (!options.ports.isEmpty()) {
@@ -84,7 +85,43 @@ QStringList MultiFlash::watchedDevices() const
     }
     devices.removeAll(QString());
     devices.removeDuplicates();
-    return devices;
+    return distinct(devices);
+}
+
+// One name per device, the first: a second opener of a device would break
+// into the first one's write. The others are told, not opened.
+QStringList MultiFlash::distinct(const QStringList &devices)
+{
+    QStringList kept;
+    QList<DeviceId> ids;
+    for (const QString &device : devices) {
+        const DeviceId id = DeviceId::of(device);
+        const qsizetype first = ids.indexOf(id);
+        if (id.isValid() && first >= 0) {
+            const QString port = comName(device);
+            reportPort(port, device, PortFault::sameDevice(port, device, comName(kept.at(first))));
+            continue;
+        }
+        kept << device;
+        ids << id;
+    }
+    return kept;
+}
+
+// Once per port and reason, also in --watch's rounds. Absent names are the
+// rule in a search over COM1 to COM50 and among adapters that come and go.
+void MultiFlash::reportPort(const QString &port, const QString &device, const PortFault &fault)
+{
+    const bool absent = fault.kind() == PortFault::Kind::Missing || fault.kind() == PortFault::Kind::NoSuchName;
+    const QString key = port + QLatin1Char('|') + fault.code();
+    if (fault.kind() == PortFault::Kind::None || (absent && options.ports.isEmpty()) || reportedPorts.contains(key))
+        return;
+    reportedPorts.insert(key);
+    reporter.warn(fault.text());
+    reporter.emitJson(QStringLiteral("port"), {{QStringLiteral("port"), port},
+                                               {QStringLiteral("device"), device},
+                                               {QStringLiteral("code"), fault.code()},
+                                               {QStringLiteral("message"), fault.text()}});
 }
 
 void MultiFlash::probeRound()
@@ -119,7 +156,8 @@ void MultiFlash::probe(Slot &slot)
 {
     slot.port = comName(slot.device);
     slot.session.reset();
-    slot.probe = std::make_unique<PortProbe>(slot.device);
+    // By its COM name, so that what the port says names both.
+    slot.probe = std::make_unique<PortProbe>(slot.port);
     connect(slot.probe.get(), &PortProbe::finished, this, [this, &slot] { onProbed(slot); });
     slot.probe->start(options.baudRate != 0 ? options.baudRate : Modem::DefaultBaudRate);
 }
@@ -127,6 +165,8 @@ void MultiFlash::probe(Slot &slot)
 void MultiFlash::onProbed(Slot &slot)
 {
     const PortProbe::Result result = slot.probe->result();
+    if (result == PortProbe::Result::Unavailable)
+        reportPort(slot.port, slot.device, slot.probe->modem().fault());
     if (result != PortProbe::Result::Found) {
         const bool failedBefore = result == PortProbe::Result::NoReply && recorder.lastWriteUnfinished(slot.device);
         if (failedBefore && !options.watch)

@@ -10,6 +10,7 @@
 
 #include <QElapsedTimer>
 #include <QMap>
+#include <QSet>
 #include <QObject>
 #include <QTimer>
 
@@ -53,7 +54,9 @@ private:
         double seconds = 0;
     };
 
-    QStringList watchedDevices() const;
+    QStringList watchedDevices();
+    QStringList distinct(const QStringList &devices);
+    void reportPort(const QString &port, const QString &device, const PortFault &fault);
     void probeRound();
     void probe(Slot &slot);
     void onProbed(Slot &slot);
@@ -77,6 +80,7 @@ private:
     StopSignals stopSignals;
     std::vector<std::unique_ptr<Slot>> watched;
     std::vector<Row> rows;
+    QSet<QString> reportedPorts;
     QTimer roundTimer;
     QElapsedTimer sinceRedraw;
     int stops = 0;

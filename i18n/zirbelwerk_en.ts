@@ -497,6 +497,10 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Port %1 nicht geoeffnet: %2</source>
         <translation>Port %1 not opened: %2</translation>
     </message>
+    <message>
+        <source>Port %1 ist dasselbe Geraet wie %2, nicht noch einmal geoeffnet</source>
+        <translation>Port %1 is the same device as %2, not opened again</translation>
+    </message>
 </context>
 <context>
     <name>PortListing</name>

@@ -52,6 +52,8 @@ VELDfwloader::VELDfwloader()
     windowFont.setWeight(QFont::Normal);
     setFont(windowFont);
 
+    if (const QString warning = PortNames::unsearchedWarning(); !warning.isEmpty())
+        qDebug().noquote() << warning;
     modem->closePort();
     modem->setBaudRate(Modem::DefaultBaudRate);
     searchTimer->start(SearchTiming::FirstStep);

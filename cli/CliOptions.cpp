@@ -41,6 +41,7 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "  3  keine HW gefunden\n"
     "  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)\n"
     "  5  durch ein Signal beendet, bevor alles geschrieben war\n"
+    "     (--watch: 0, wenn gerade nichts geschrieben wurde)\n"
     "\n"
     "Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;\n"
     "ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).\n"
@@ -147,8 +148,10 @@ bool CliOptions::setBaud(const QString &text)
 
 bool CliOptions::setPort(const QString &text)
 {
-    if (PortNames::comNumber(text) == 0 && !text.startsWith(QLatin1Char('/')))
-        return fail(tr("--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0").arg(text));
+    const int number = PortNames::comNumber(text);
+    if ((number < 1 || number > PortNames::ComCount) && !text.startsWith(QLatin1Char('/')))
+        return fail(tr("--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0")
+                            .arg(text).arg(PortNames::ComCount));
     if (!ports.contains(text))
         ports << text;
     port = ports.size() == 1 ? text : QString();
@@ -177,11 +180,24 @@ bool CliOptions::checkCombination()
         return fail(tr("--watch passt nicht zu --all oder --info"));
     if (rearmGiven && !watch)
         return fail(tr("--rearm-after nur zusammen mit --watch"));
-    if (check && (forFlash || info || json || !record.isEmpty()))
-        return fail(tr("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
+    if (check) {
+        const QString given = firstGiven({{!ports.isEmpty(), "--port"}, {baudRate != 0, "--baud"}, {all, "--all"},
+                                          {watch, "--watch"}, {info, "--info"}, {json, "--json"},
+                                          {!record.isEmpty(), "--record"}});
+        if (!given.isEmpty())
+            return fail(tr("--check beruehrt keine HW; %1 passt nicht dazu").arg(given));
+    }
     if (info && !files.isEmpty())
         return fail(tr("--info schreibt nichts: keine HEX-Datei angeben"));
     return true;
+}
+
+QString CliOptions::firstGiven(std::initializer_list<std::pair<bool, const char *>> options)
+{
+    for (const auto &[given, name] : options)
+        if (given)
+            return QString::fromLatin1(name);
+    return {};
 }
 
 void CliOptions::decideMode()

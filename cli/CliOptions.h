@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <initializer_list>
+#include <utility>
+
 // The flasher's command line: what to do and with which file and port.
 class CliOptions
 {
@@ -40,6 +43,7 @@ private:
     bool setRearm(const QString &text);
     bool takeFlag(const QString &name);
     bool checkCombination();
+    static QString firstGiven(std::initializer_list<std::pair<bool, const char *>> options);
     void decideMode();
     bool fail(const QString &text);
 

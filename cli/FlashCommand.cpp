@@ -116,7 +116,6 @@ void FlashCommand::onWriteFinished()
         reporter.say(outcome.text());
         progress.totalTime(session->seconds());
     }
-    reporter.summary(outcome.isWritten() ? 1 : 0, outcome.isWritten() ? 0 : 1, code);
     // The record line may wait a moment for its lock.
     if (!recorder.isRecording()) {
         finish(code);
@@ -163,6 +162,8 @@ QString FlashCommand::withDevicePath(const QString &name) const
 
 void FlashCommand::finish(int exitCode)
 {
+    const bool written = session && !session->isRunning() && session->outcome().isWritten();
+    reporter.summary(written ? 1 : 0, session && !written ? 1 : 0, exitCode);
     search.disconnect(this);
     modem.closePort();
     emit finished(exitCode);

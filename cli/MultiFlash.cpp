@@ -53,6 +53,7 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
 void MultiFlash::start()
 {
     if (options.mode == CliOptions::Mode::Flash && !firmware.load(options.file)) {
+        reporter.summary(0, 0, ExitCode::FileRefused);
         emit finished(ExitCode::FileRefused);
         return;
     }
@@ -86,6 +87,21 @@ QStringList MultiFlash::watchedDevices()
     devices.removeAll(QString());
     devices.removeDuplicates();
     return distinct(devices);
+}
+
+// --watch on USB adapters with none attached would otherwise wait without
+// a word.
+void MultiFlash::tellAdapterWait(const QStringList &devices)
+{
+    const bool followsAdapters = options.watch && options.ports.isEmpty()
+            && !qEnvironmentVariableIsSet(PortNames::EnvironmentVariable);
+    if (!followsAdapters || devices.isEmpty() == waitingForAdapter)
+        return;
+    waitingForAdapter = devices.isEmpty();
+    if (waitingForAdapter)
+        reporter.say(tr("Kein USB-Seriell-Adapter angeschlossen: warte auf einen"));
+    else
+        reporter.say(tr("USB-Seriell-Adapter da: %1").arg(devices.join(QStringLiteral(", "))));
 }
 
 // One name per device, the first: a second opener of a device would break
@@ -129,6 +145,7 @@ void MultiFlash::probeRound()
     if (stops > 0)
         return;
     const QStringList devices = watchedDevices();
+    tellAdapterWait(devices);
     for (const auto &slot : watched) {
         // A device path that went away takes a new instrument when it comes back.
         const bool running = slot->session && slot->session->isRunning();
@@ -236,7 +253,7 @@ void MultiFlash::onWritten(Slot &slot)
         reporter.warn(QStringLiteral("%1: %2").arg(slot.port, outcome.fullText()));
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
                     versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
-                    session.blocksSent(), session.seconds()});
+                    outcome.blockReached(), session.seconds()});
     slot.probe->modem().closePort();
     slot.probe.reset();
     slot.lastAnswer.start();
@@ -342,15 +359,7 @@ void MultiFlash::printSummary(int exitCode)
     if (rows.empty() && !options.watch) {
         reporter.warn(FlasherText::noneFound());
     } else if (options.mode == CliOptions::Mode::Flash) {
-        reporter.say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                             .arg(tr("Port"), -6).arg(tr("Geraet"), -20).arg(tr("USB-Seriennr."), -16)
-                             .arg(tr("FW vorher"), -9).arg(tr("Ergebnis"), -13).arg(tr("Bloecke"), 7)
-                             .arg(tr("Sekunden"), 8));
-        for (const Row &row : rows)
-            reporter.say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                                 .arg(row.port, -6).arg(row.device, -20).arg(row.usbSerial.isEmpty() ? QStringLiteral("-") : row.usbSerial, -16)
-                                 .arg(row.firmware, -9).arg(row.result, -13).arg(row.blocks, 7)
-                                 .arg(row.seconds, 8, 'f', 1));
+        printTable();
     }
     if (options.mode == CliOptions::Mode::Info) {
         reporter.emitJson(QStringLiteral("summary"),
@@ -359,6 +368,30 @@ void MultiFlash::printSummary(int exitCode)
     }
     const auto written = std::count_if(rows.begin(), rows.end(), [this](const Row &r) { return r.result == tr("geschrieben"); });
     reporter.summary(int(written), int(rows.size() - size_t(written)), exitCode);
+}
+
+// Columns as wide as their widest entry: device paths can be long.
+void MultiFlash::printTable()
+{
+    QList<QStringList> table {{tr("Port"), tr("Geraet"), tr("USB-Seriennr."), tr("FW vorher"), tr("Ergebnis"),
+                               tr("Bloecke"), tr("Sekunden")}};
+    for (const Row &row : rows)
+        table << QStringList {row.port, row.device, row.usbSerial.isEmpty() ? QStringLiteral("-") : row.usbSerial,
+                              row.firmware, row.result, QString::number(row.blocks),
+                              QString::number(row.seconds, 'f', 1)};
+    constexpr int NumberColumns = 2; // the last ones, right-aligned
+    QList<qsizetype> widths(table.first().size(), 0);
+    for (const QStringList &line : std::as_const(table))
+        for (qsizetype i = 0; i < line.size(); ++i)
+            widths[i] = qMax(widths[i], line[i].size());
+    for (const QStringList &line : std::as_const(table)) {
+        QStringList cells;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const bool number = i >= line.size() - NumberColumns;
+            cells << (number ? line[i].rightJustified(widths[i]) : line[i].leftJustified(widths[i]));
+        }
+        reporter.say(cells.join(QLatin1Char(' ')).trimmed());
+    }
 }
 
 QString MultiFlash::comName(const QString &device) const

@@ -56,6 +56,7 @@ private:
 
     QStringList watchedDevices();
     QStringList distinct(const QStringList &devices);
+    void tellAdapterWait(const QStringList &devices);
     void reportPort(const QString &port, const QString &device, const PortFault &fault);
     void probeRound();
     void probe(Slot &slot);
@@ -68,6 +69,7 @@ private:
     void redraw();
     void checkDone();
     void printSummary(int exitCode);
+    void printTable();
     int exitCode() const;
     bool anyRunning() const;
     QString comName(const QString &device) const;
@@ -87,4 +89,5 @@ private:
     bool interrupted = false;
     bool probing = false;
     bool ended = false;
+    bool waitingForAdapter = false;
 };

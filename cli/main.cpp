@@ -7,6 +7,7 @@
 #include "cli/PortListing.h"
 #include "cli/Reporter.h"
 #include "i18n/Translation.h"
+#include "serial/PortNames.h"
 
 #include "zwversion.h"
 
@@ -23,6 +24,13 @@ int check(const CliOptions &options, Console &console)
     if (!options.imageOut.isEmpty() && !firmware.writeBinary(options.imageOut))
         return ExitCode::Usage;
     return ExitCode::Success;
+}
+
+void warnUnsearched(Console &console)
+{
+    const QString warning = PortNames::unsearchedWarning();
+    if (!warning.isEmpty())
+        console.error(warning);
 }
 
 template <typename Command>
@@ -54,6 +62,7 @@ int main(int argc, char *argv[])
         console.line(QStringLiteral("zirbelwerk-flash " ZW_VERSION));
         return ExitCode::Success;
     case CliOptions::Mode::List:
+        warnUnsearched(console);
         return PortListing::print(console);
     case CliOptions::Mode::Check:
         return check(options, console);
@@ -61,6 +70,7 @@ int main(int argc, char *argv[])
     case CliOptions::Mode::Info:
         break;
     }
+    warnUnsearched(console);
     if (options.mode == CliOptions::Mode::Info || options.isMulti())
         return run<MultiFlash>(options, console);
     return run<FlashCommand>(options, console);

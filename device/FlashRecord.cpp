@@ -56,12 +56,6 @@ QString resultOf(const FlashOutcome &outcome)
     return QStringLiteral("failed");
 }
 
-// A write refused before its start command reached no block.
-int blockReached(const FlashOutcome &outcome)
-{
-    return outcome.isWritten() || outcome.leftInstrumentWaiting() ? outcome.block() : 0;
-}
-
 void addSurroundings(QJsonObject &entry)
 {
     entry[QStringLiteral("time")] = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
@@ -100,7 +94,7 @@ void addOutcome(QJsonObject &entry, const FlashRecordFacts &facts)
     entry[ResultKey] = resultOf(outcome);
     entry[QStringLiteral("failure")] = textOrNull(outcome.code());
     entry[QStringLiteral("message")] = outcome.fullText();
-    entry[QStringLiteral("block")] = blockReached(outcome);
+    entry[QStringLiteral("block")] = outcome.blockReached();
     entry[QStringLiteral("seconds")] = std::round(facts.seconds * 1000) / 1000;
 }
 

@@ -4,6 +4,58 @@
 <context>
     <name>CliOptions</name>
     <message>
+        <source>unbekannte Option %1</source>
+        <translation>unknown option %1</translation>
+    </message>
+    <message>
+        <source>%1 braucht einen Wert</source>
+        <translation>%1 needs a value</translation>
+    </message>
+    <message>
+        <source>--baud %1 geht nicht: nur 9600, 57600 oder 115200</source>
+        <translation>--baud %1 is not possible: only 9600, 57600 or 115200</translation>
+    </message>
+    <message>
+        <source>--rearm-after %1 geht nicht: Sekunden von 1 bis 3600</source>
+        <translation>--rearm-after %1 is not possible: seconds from 1 to 3600</translation>
+    </message>
+    <message>
+        <source>--list steht allein</source>
+        <translation>--list stands alone</translation>
+    </message>
+    <message>
+        <source>--all oder --port, nicht beides</source>
+        <translation>--all or --port, not both</translation>
+    </message>
+    <message>
+        <source>--watch passt nicht zu --all oder --info</source>
+        <translation>--watch does not go with --all or --info</translation>
+    </message>
+    <message>
+        <source>--rearm-after nur zusammen mit --watch</source>
+        <translation>--rearm-after only together with --watch</translation>
+    </message>
+    <message>
+        <source>--info schreibt nichts: keine HEX-Datei angeben</source>
+        <translation>--info writes nothing: give no HEX file</translation>
+    </message>
+    <message>
+        <source>keine HEX-Datei angegeben</source>
+        <translation>no HEX file given</translation>
+    </message>
+    <message>
+        <source>nur eine HEX-Datei angeben, nicht %1</source>
+        <translation>give only one HEX file, not %1</translation>
+    </message>
+    <message>
+        <source>--image-out nur zusammen mit --check</source>
+        <translation>--image-out only together with --check</translation>
+    </message>
+    <message>
+        <source>zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)</source>
+        <translation>zirbelwerk-flash: %1 (help: zirbelwerk-flash --help)</translation>
+    </message>
+    <message>
         <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
         zirbelwerk-flash --info [--port NAME]... [--all]
         zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
@@ -36,6 +88,7 @@ Rueckgabewert:
   3  keine HW gefunden
   4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
   5  durch ein Signal beendet, bevor alles geschrieben war
+     (--watch: 0, wenn gerade nichts geschrieben wurde)
 
 Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
 ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).
@@ -76,6 +129,7 @@ Exit status:
   3  no HW found
   4  flash write failed (--all, --watch: for at least one HW)
   5  ended by a signal before everything was written
+     (--watch: 0 when nothing was being written)
 
 Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
 a second Ctrl-C or SIGTERM stops it (the HW stays half written).
@@ -86,64 +140,12 @@ up to 3 s for each one after; if it stays silent longer, the write ends (4).
 ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
     </message>
     <message>
-        <source>unbekannte Option %1</source>
-        <translation>unknown option %1</translation>
+        <source>--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0</source>
+        <translation>--port %1 is not possible: COM1 to COM%2 or a device path such as /dev/ttyUSB0</translation>
     </message>
     <message>
-        <source>%1 braucht einen Wert</source>
-        <translation>%1 needs a value</translation>
-    </message>
-    <message>
-        <source>--baud %1 geht nicht: nur 9600, 57600 oder 115200</source>
-        <translation>--baud %1 is not possible: only 9600, 57600 or 115200</translation>
-    </message>
-    <message>
-        <source>--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0</source>
-        <translation>--port %1 is not possible: COMn or a device path such as /dev/ttyUSB0</translation>
-    </message>
-    <message>
-        <source>--rearm-after %1 geht nicht: Sekunden von 1 bis 3600</source>
-        <translation>--rearm-after %1 is not possible: seconds from 1 to 3600</translation>
-    </message>
-    <message>
-        <source>--list steht allein</source>
-        <translation>--list stands alone</translation>
-    </message>
-    <message>
-        <source>--all oder --port, nicht beides</source>
-        <translation>--all or --port, not both</translation>
-    </message>
-    <message>
-        <source>--watch passt nicht zu --all oder --info</source>
-        <translation>--watch does not go with --all or --info</translation>
-    </message>
-    <message>
-        <source>--rearm-after nur zusammen mit --watch</source>
-        <translation>--rearm-after only together with --watch</translation>
-    </message>
-    <message>
-        <source>--check beruehrt keine HW; --port und --baud passen nicht dazu</source>
-        <translation>--check touches no HW; --port and --baud do not go with it</translation>
-    </message>
-    <message>
-        <source>--info schreibt nichts: keine HEX-Datei angeben</source>
-        <translation>--info writes nothing: give no HEX file</translation>
-    </message>
-    <message>
-        <source>keine HEX-Datei angegeben</source>
-        <translation>no HEX file given</translation>
-    </message>
-    <message>
-        <source>nur eine HEX-Datei angeben, nicht %1</source>
-        <translation>give only one HEX file, not %1</translation>
-    </message>
-    <message>
-        <source>--image-out nur zusammen mit --check</source>
-        <translation>--image-out only together with --check</translation>
-    </message>
-    <message>
-        <source>zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)</source>
-        <translation>zirbelwerk-flash: %1 (help: zirbelwerk-flash --help)</translation>
+        <source>--check beruehrt keine HW; %1 passt nicht dazu</source>
+        <translation>--check touches no HW; %1 does not go with it</translation>
     </message>
 </context>
 <context>
@@ -470,6 +472,14 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Sekunden</source>
         <translation>Seconds</translation>
     </message>
+    <message>
+        <source>Kein USB-Seriell-Adapter angeschlossen: warte auf einen</source>
+        <translation>No USB serial adapter attached: waiting for one</translation>
+    </message>
+    <message>
+        <source>USB-Seriell-Adapter da: %1</source>
+        <translation>USB serial adapter here: %1</translation>
+    </message>
 </context>
 <context>
     <name>PortFault</name>
@@ -511,6 +521,13 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>(aus %1)</source>
         <translation>(from %1)</translation>
+    </message>
+</context>
+<context>
+    <name>PortNames</name>
+    <message>
+        <source>%1 nennt %2 Geraete; nur die ersten %3 (COM1 bis COM%3) werden gefragt</source>
+        <translation>%1 names %2 devices; only the first %3 (COM1 to COM%3) are asked</translation>
     </message>
 </context>
 <context>

@@ -93,6 +93,17 @@ QStringList PortNames::ordered(QStringList paths)
     return paths;
 }
 
+QString PortNames::unsearchedWarning()
+{
+    if (!qEnvironmentVariableIsSet(EnvironmentVariable))
+        return {};
+    const qsizetype count = devicePaths().size();
+    if (count <= ComCount)
+        return {};
+    return tr("%1 nennt %2 Geraete; nur die ersten %3 (COM1 bis COM%3) werden gefragt")
+            .arg(QLatin1String(EnvironmentVariable)).arg(count).arg(ComCount);
+}
+
 int PortNames::comNumber(const QString &comName)
 {
     static const QRegularExpression com(QStringLiteral("^COM([1-9]\\d{0,3})$"));

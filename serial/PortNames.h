@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +11,8 @@
 // list of device paths, replaces that list (entry i stands for COMi).
 class PortNames
 {
+    Q_DECLARE_TR_FUNCTIONS(PortNames)
+
 public:
     static constexpr const char *EnvironmentVariable = "ZIRBELWERK_PORTS";
     // How many COM names the search tries.
@@ -24,6 +27,9 @@ public:
     static QStringList devicePaths();
     // Orders device paths the way COM numbers are handed out.
     static QStringList ordered(QStringList paths);
+    // Empty unless ZIRBELWERK_PORTS names more devices than there are COM
+    // names to search; then what is left out, in the user's language.
+    static QString unsearchedWarning();
     // COMn -> n, or 0 when the name is no COM name.
     static int comNumber(const QString &comName);
 };

@@ -147,6 +147,10 @@ void FlashCliTest::usage_data()
     QTest::newRow("two files") << QStringList {file, file} << 1 << "nur eine HEX-Datei";
     QTest::newRow("image-out alone") << QStringList {"--image-out", "x.bin", file} << 1 << "nur zusammen mit --check";
     QTest::newRow("check with port") << QStringList {"--check", file, "--port", "COM1"} << 1 << "--check";
+    QTest::newRow("check with json") << QStringList {"--check", file, "--json"} << 1
+                                     << "--check beruehrt keine HW; --json passt nicht dazu";
+    QTest::newRow("port COM0") << QStringList {"-p", "COM0", file} << 1 << "--port COM0 geht nicht: COM1 bis COM50";
+    QTest::newRow("port COM51") << QStringList {"-p", "COM51", file} << 1 << "--port COM51 geht nicht: COM1 bis COM50";
     QTest::newRow("list with file") << QStringList {"--list", file} << 1 << "--list steht allein";
     QTest::newRow("help") << QStringList {"--help"} << 0 << "4  Flash schreiben fehlgeschlagen";
     QTest::newRow("help wins") << QStringList {file, "-h"} << 0 << "3  keine HW gefunden";
@@ -254,6 +258,10 @@ void FlashCliTest::loadWarningsAndJsonCheck()
 
     const Run run = runCli({"--json", "--port", MissingPort, HexData + file});
     QCOMPARE(run.exitCode, code.isEmpty() ? 2 : 3);
+    const QString last = run.out.trimmed().section(QLatin1Char('\n'), -1);
+    const QJsonObject summary = QJsonDocument::fromJson(last.toUtf8()).object();
+    QCOMPARE(summary.value("type").toString(), QStringLiteral("summary"));
+    QCOMPARE(summary.value("exit").toInt(), run.exitCode);
     const QJsonObject line = QJsonDocument::fromJson(run.out.section(QLatin1Char('\n'), 0, 0).toUtf8()).object();
     QCOMPARE(line.value("type").toString(), QStringLiteral("check"));
     QCOMPARE(line.value("file").toString(), HexData + file);
@@ -300,6 +308,8 @@ void FlashCliTest::listHonoursPortsVariable()
     if (ports.count(QLatin1Char(':')) > 50) {
         QCOMPARE(listed.size(), 50);
         QCOMPARE(listed.last(), QStringLiteral("COM50  /dev/p50"));
+        QCOMPARE(run.err, QStringLiteral("ZIRBELWERK_PORTS nennt 52 Geraete; nur die ersten 50 (COM1 bis COM50) "
+                                         "werden gefragt\n"));
     } else {
         QCOMPARE(listed, lines);
     }

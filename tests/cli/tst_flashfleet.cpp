@@ -111,6 +111,10 @@ void FlashFleetTest::allWritesEveryInstrumentOnItsOwn()
         QVERIFY(sims.back()->start());
         paths << sims.back()->devicePath();
     }
+    // A long name, as /dev/serial/by-id/ gives, must not push the table out of line.
+    QTemporaryDir links;
+    paths[0] = links.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    QVERIFY(QFile::link(sims[0]->devicePath(), paths[0]));
     Flasher flasher;
     flasher.start({"--all", FullHex}, paths.join(QLatin1Char(':')), dataHome.path());
     QCOMPARE(flasher.finish(), 4);
@@ -122,6 +126,15 @@ void FlashFleetTest::allWritesEveryInstrumentOnItsOwn()
     const QStringList summary = flasher.out.split(QLatin1Char('\n')).filter(QStringLiteral("COM4 "));
     QVERIFY2(!summary.isEmpty() && summary.last().contains(QStringLiteral("no_reply")), qPrintable(flasher.out));
     QCOMPARE(flasher.out.split(QLatin1Char('\n')).filter(QStringLiteral("geschrieben")).size(), 3);
+    // The table's block is the record's, the n of "Abbruch bei Block n / m".
+    const QJsonObject failed = recordLines(dataHome.path()).last();
+    QCOMPARE(failed.value(QStringLiteral("port")).toString(), QStringLiteral("COM4"));
+    QCOMPARE(summary.last().split(QLatin1Char(' '), Qt::SkipEmptyParts).value(5),
+             QString::number(failed.value(QStringLiteral("block")).toInt()));
+    const QStringList table = flasher.out.split(QLatin1Char('\n')).filter(QRegularExpression("^(Port|COM\\d+) "));
+    const qsizetype column = table.first().indexOf(QStringLiteral("Ergebnis"));
+    for (const QString &row : table.mid(1))
+        QVERIFY2(row.indexOf(QRegularExpression("geschrieben|no_reply")) == column, qPrintable(flasher.out));
 }
 
 void FlashFleetTest::watchWritesEachNewInstrumentOnce()

@@ -205,7 +205,7 @@ void FlashRecord::tryLock()
 {
     switch (file->tryLock()) {
     case RecordFile::Lock::Taken:
-        finish(file->append(queue.first()));
+        finish(file->append(queue.join()));
         return;
     case RecordFile::Lock::Held:
         if (lockDeadline.hasExpired())
@@ -220,21 +220,25 @@ void FlashRecord::tryLock()
     }
 }
 
+// For every line queued: those that came while the first waited for the
+// lock shared its wait, and go in (or not) with it.
 void FlashRecord::finish(const QString &reason)
 {
     retry.stop();
     file.reset();
-    queue.removeFirst();
+    const qsizetype lines = queue.size();
+    queue.clear();
     if (!reason.isEmpty())
         error = tr("Flash-Protokoll nicht geschrieben: %1: %2").arg(QDir::toNativeSeparators(filePath), reason);
-    // Later: a listener may abandon the rest first.
+    // Later: a listener may queue another line, or abandon.
     QMetaObject::invokeMethod(this, &FlashRecord::startNext, Qt::QueuedConnection);
-    emit appended(reason.isEmpty());
+    for (qsizetype i = 0; i < lines; ++i)
+        emit appended(reason.isEmpty());
 }
 
 void FlashRecord::abandon()
 {
-    while (!queue.isEmpty())
+    if (!queue.isEmpty())
         lastTry();
 }
 
@@ -251,7 +255,7 @@ void FlashRecord::lastTry()
     }
     switch (file->tryLock()) {
     case RecordFile::Lock::Taken:
-        finish(file->append(queue.first()));
+        finish(file->append(queue.join()));
         return;
     case RecordFile::Lock::Held:
         finish(tr("von einem anderen Programm gesperrt; beim Beenden aufgegeben"));

@@ -37,8 +37,9 @@ public:
     // The facts with time, version, host, user and the port's USB identity.
     static QJsonObject entry(const FlashRecordFacts &facts);
 
-    // Queues the line; appended() follows for it, also when it fails.
-    // Creates the folder when needed.
+    // Queues the line; appended() follows for it, also when it fails. Lines
+    // queued while an earlier one waits for the lock share its wait and go
+    // in with it. Creates the folder when needed.
     void append(const QJsonObject &entry);
     bool isAppending() const { return !queue.isEmpty(); }
     // When the program must end now: each line still queued gets one last

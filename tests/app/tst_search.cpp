@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -165,16 +167,22 @@ void SearchTest::portHeldByOtherProcessIsSkipped()
     SimInstrument free;
     QVERIFY(held.start());
     QVERIFY(free.start());
+    // Held under another name of the same device: a link to it.
+    QTemporaryDir links;
+    const QString link = links.filePath(QStringLiteral("by-id"));
+    QVERIFY(QFile::link(held.devicePath(), link));
     QProcess holder;
-    holder.start(QStringLiteral(ZW_PORTHOLD_EXECUTABLE), {held.devicePath()});
+    holder.start(QStringLiteral(ZW_PORTHOLD_EXECUTABLE), {link});
     QVERIFY(holder.waitForReadyRead(5000));
     QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
 
     usePorts({held.devicePath(), free.devicePath()});
+    DebugCapture debug;
     VELDfwloader window;
     WindowProbe probe(window);
     QTRY_COMPARE_WITH_TIMEOUT(probe.ui().statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM2"),
                               FoundTimeoutMs);
+    QCOMPARE(debug.count("Port COM1 (" + held.devicePath() + ") wird von einem anderen Programm benutzt"), 1);
     holder.kill();
     holder.waitForFinished();
     held.stop();

@@ -6,7 +6,6 @@
 #include "device/DialogueText.h"
 #include "serial/PortNames.h"
 
-#include <csignal>
 
 FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject *parent)
     : QObject(parent),
@@ -15,8 +14,9 @@ FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject 
       firmware(reporter),
       search(modem, options.port.isEmpty() ? PortNames::comNames() : QStringList {options.port}),
       progress(console),
-      recorder(reporter, options.record)
+      record(options.record.isEmpty() ? FlashRecord::defaultPath() : options.record)
 {
+    reporter.warnWhenNotRecorded(record);
     connectSearch();
     connect(&stopSignals, &StopSignals::received, this, &FlashCommand::onStopSignal);
 }
@@ -67,7 +67,7 @@ void FlashCommand::showTrying(const QString &name)
 
 void FlashCommand::onSilent(const QString &name)
 {
-    if (recorder.lastWriteUnfinished(PortNames::devicePath(name)))
+    if (record.lastWriteUnfinished(PortNames::devicePath(name)))
         reporter.warn(FlasherText::stillWaiting(withDevicePath(name)));
 }
 
@@ -75,18 +75,18 @@ void FlashCommand::onFound(const QString &name, int firmwareVersion)
 {
     reporter.say(DialogueText::found(withDevicePath(name)));
     reporter.say(DialogueText::firmwareVersion(firmwareVersion));
-    const FlashSession::Target target {name, PortNames::devicePath(name), firmwareVersion};
+    const WriteSession::Target target {name, PortNames::devicePath(name), firmwareVersion};
     reporter.found(target.port, target.device, firmwareVersion);
-    session = std::make_unique<FlashSession>(modem, target, firmware);
-    connect(session.get(), &FlashSession::waiting, this, [this](int seconds) { progress.waiting(seconds); });
-    connect(session.get(), &FlashSession::progressed, this, [this](int released, int total) {
+    session = std::make_unique<WriteSession>(FlashRecord::ProgramFlasher, record);
+    session->fileAccepted(firmware.path(), firmware.loader());
+    connect(session.get(), &WriteSession::waiting, this, [this](int seconds) { progress.waiting(seconds); });
+    connect(session.get(), &WriteSession::progressed, this, [this](int released, int total) {
         progress.update(released);
         reporter.progress(session->target().port, released, total);
     });
-    connect(session.get(), &FlashSession::finished, this, &FlashCommand::onWriteFinished);
+    connect(session.get(), &WriteSession::finished, this, &FlashCommand::onWriteFinished);
     progress.begin(firmware.blockTotal());
-    session->start();
-    if (session->isRunning())
+    if (session->start(modem.device(), target, firmware.image(), firmware.imageLength()))
         reporter.say(DialogueText::writeStarting());
 }
 
@@ -102,54 +102,49 @@ void FlashCommand::onNotFound()
 void FlashCommand::onWriteFinished()
 {
     const FlashOutcome outcome = session->outcome();
-    QJsonObject entry = recorder.record(*session, firmware);
     reporter.progress(session->target().port, session->blocksSent(), session->blockTotal(), true);
-    reporter.emitJson(QStringLiteral("outcome"), entry);
-    int code = ExitCode::Success;
+    reporter.emitJson(QStringLiteral("outcome"), session->recordEntry());
     if (!outcome.isWritten()) {
         reporter.warn(outcome.text());
         if (!outcome.advice().isEmpty())
             reporter.warn(outcome.advice());
-        code = outcome.failure() == FlashOutcome::Failure::Interrupted ? ExitCode::Stopped : ExitCode::WriteFailed;
     } else {
         progress.end(session->blocksSent());
         reporter.say(outcome.text());
         progress.totalTime(session->seconds());
     }
+    const int code = ExitCode::of(outcome);
     // The record line may wait a moment for its lock.
-    if (!recorder.isRecording()) {
+    if (!record.isAppending()) {
         finish(code);
         return;
     }
-    connect(&recorder.flashRecord(), &FlashRecord::appended, this, [this, code] {
-        if (!recorder.isRecording())
+    connect(&record, &FlashRecord::appended, this, [this, code] {
+        if (!record.isAppending())
             finish(code);
     });
 }
 
-// A write stopped halfway leaves the instrument stuck in it: the first stop
-// only warns, a second SIGINT or SIGTERM stops anyway. SIGHUP never stops a
-// write: the terminal is gone, the instrument is not.
 void FlashCommand::onStopSignal(int number)
 {
-    if (!session || !session->isRunning()) {
-        // The write has ended; only its record line may still wait.
+    switch (stopPolicy.onSignal(number, session && session->isRunning())) {
+    case StopPolicy::Action::EndNow:
         if (session) {
-            recorder.abandon();
+            record.abandon(); // the write has ended; only its record line waits
             return;
         }
         reporter.warn(FlasherText::stoppedBeforeWrite());
         finish(ExitCode::Stopped);
         return;
-    }
-    if (number == SIGHUP)
-        return;
-    if (!stopAsked) {
-        stopAsked = true;
+    case StopPolicy::Action::KeepWriting:
         reporter.warn(FlasherText::keepWriting());
         return;
+    case StopPolicy::Action::EndAfterWrites:
+        return;
+    case StopPolicy::Action::InterruptWrites:
+        session->interrupt();
+        return;
     }
-    session->interrupt();
 }
 
 QString FlashCommand::withDevicePath(const QString &name) const

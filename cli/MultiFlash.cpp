@@ -5,13 +5,13 @@
 #include "cli/FlasherText.h"
 #include "cli/ProgressPrinter.h"
 #include "device/DialogueText.h"
+#include "device/VersionReply.h"
 #include "serial/DeviceId.h"
 #include "serial/PortIdentity.h"
 #include "serial/PortNames.h"
 
 #include <QFileInfo>
 
-#include <csignal>
 
 namespace {
 
@@ -29,11 +29,6 @@ QString identityText(const PortIdentity &identity)
         .simplified();
 }
 
-QString versionText(int version)
-{
-    return QString::asprintf("V%d.%02d", version / 100, version % 100);
-}
-
 } // namespace
 
 MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *parent)
@@ -42,12 +37,13 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
       console(console),
       reporter(console, options.json),
       firmware(reporter),
-      recorder(reporter, options.record)
+      record(options.record.isEmpty() ? FlashRecord::defaultPath() : options.record)
 {
+    reporter.warnWhenNotRecorded(record);
     roundTimer.setInterval(RoundInterval);
     connect(&roundTimer, &QTimer::timeout, this, &MultiFlash::probeRound);
     connect(&stopSignals, &StopSignals::received, this, &MultiFlash::onStopSignal);
-    connect(&recorder.flashRecord(), &FlashRecord::appended, this, &MultiFlash::checkDone);
+    connect(&record, &FlashRecord::appended, this, &MultiFlash::checkDone);
 }
 
 void MultiFlash::start()
@@ -142,7 +138,7 @@ void MultiFlash::reportPort(const QString &port, const QString &device, const Po
 
 void MultiFlash::probeRound()
 {
-    if (stops > 0)
+    if (stopPolicy.stopAsked())
         return;
     const QStringList devices = watchedDevices();
     tellAdapterWait(devices);
@@ -185,7 +181,7 @@ void MultiFlash::onProbed(Slot &slot)
     if (result == PortProbe::Result::Unavailable)
         reportPort(slot.port, slot.device, slot.probe->modem().fault());
     if (result != PortProbe::Result::Found) {
-        const bool failedBefore = result == PortProbe::Result::NoReply && recorder.lastWriteUnfinished(slot.device);
+        const bool failedBefore = result == PortProbe::Result::NoReply && record.lastWriteUnfinished(slot.device);
         if (failedBefore && !options.watch)
             reporter.warn(FlasherText::stillWaiting(slot.port));
         slot.probe.reset();
@@ -194,12 +190,13 @@ void MultiFlash::onProbed(Slot &slot)
     }
     noteAnswer(slot);
     const int version = slot.probe->firmwareVersion();
-    if (options.mode == CliOptions::Mode::Info || !slot.armed || stops > 0) {
+    if (options.mode == CliOptions::Mode::Info || !slot.armed || stopPolicy.stopAsked()) {
         if (options.mode == CliOptions::Mode::Info) {
             const PortIdentity identity = PortIdentity::of(slot.device);
-            reporter.say(tr("%1  %2  %3  FW: %4").arg(slot.port, slot.device, identityText(identity), versionText(version)));
+            reporter.say(tr("%1  %2  %3  FW: %4")
+                                 .arg(slot.port, slot.device, identityText(identity), VersionReply::versionText(version)));
             reporter.found(slot.port, slot.device, version);
-            rows.push_back({slot.port, slot.device, identity.serialNumber, versionText(version), tr("gefunden"), 0, 0});
+            rows.push_back({slot.port, slot.device, identity.serialNumber, version, std::nullopt, 0, 0});
         }
         slot.probe.reset();
         checkDone();
@@ -223,68 +220,64 @@ void MultiFlash::startWrite(Slot &slot)
     slot.armed = false;
     const int version = slot.probe->firmwareVersion();
     reporter.found(slot.port, slot.device, version);
-    const FlashSession::Target target {slot.port, slot.device, version};
-    slot.session = std::make_unique<FlashSession>(slot.probe->modem(), target, firmware);
-    FlashSession *session = slot.session.get();
-    connect(session, &FlashSession::waiting, this, [this, &slot](int seconds) {
+    const WriteSession::Target target {slot.port, slot.device, version};
+    slot.session = std::make_unique<WriteSession>(FlashRecord::ProgramFlasher, record);
+    WriteSession *session = slot.session.get();
+    session->fileAccepted(firmware.path(), firmware.loader());
+    connect(session, &WriteSession::waiting, this, [this, &slot](int seconds) {
         showState(slot, ProgressPrinter::waitingText(seconds));
     });
-    connect(session, &FlashSession::progressed, this, [this, &slot](int released, int total) {
+    connect(session, &WriteSession::progressed, this, [this, &slot](int released, int total) {
         reporter.progress(slot.port, released, total);
         const int step = total / ProgressPrinter::PlainSteps;
         if (console.isTerminal() || (step > 0 && released % step == 0))
             showState(slot, DialogueText::blockProgress(released, total));
     });
-    connect(session, &FlashSession::finished, this, [this, &slot] { onWritten(slot); });
+    connect(session, &WriteSession::finished, this, [this, &slot] { onWritten(slot); });
     showState(slot, tr("%1, schreibe").arg(DialogueText::firmwareVersion(version)));
-    session->start();
+    session->start(slot.probe->modem().device(), target, firmware.image(), firmware.imageLength());
 }
 
 void MultiFlash::onWritten(Slot &slot)
 {
-    FlashSession &session = *slot.session;
+    WriteSession &session = *slot.session;
     const FlashOutcome outcome = session.outcome();
-    const QJsonObject entry = recorder.record(session, firmware);
     reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
-    reporter.emitJson(QStringLiteral("outcome"), entry);
+    reporter.emitJson(QStringLiteral("outcome"), session.recordEntry());
     showState(slot, outcome.fullText());
     // The board's line may be too short for the whole reason.
     if (!outcome.isWritten() && console.isTerminal())
         reporter.warn(QStringLiteral("%1: %2").arg(slot.port, outcome.fullText()));
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
-                    versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
-                    outcome.blockReached(), session.seconds()});
+                    slot.probe->firmwareVersion(), outcome, outcome.blockReached(), session.seconds()});
     slot.probe->modem().closePort();
     slot.probe.reset();
     slot.lastAnswer.start();
     checkDone();
 }
 
-// As for one instrument: the first stop lets running writes end (and, in
-// --watch, takes no new instrument), a second SIGINT or SIGTERM stops them.
+// The first stop also takes no new instrument in --watch.
 void MultiFlash::onStopSignal(int number)
 {
     roundTimer.stop();
-    if (!anyRunning()) {
+    switch (stopPolicy.onSignal(number, anyRunning())) {
+    case StopPolicy::Action::EndNow:
         // Waiting for instruments is what --watch does; elsewhere nothing is done yet.
-        interrupted = interrupted || (!options.watch && !recorder.isRecording());
-        stops = qMax(stops, 1);
-        recorder.abandon();
+        stoppedEarly = stoppedEarly || (!options.watch && rows.empty());
+        record.abandon();
         checkDone();
         return;
-    }
-    if (number == SIGHUP) {
-        stops = qMax(stops, 1);
-        return;
-    }
-    if (++stops == 1) {
+    case StopPolicy::Action::KeepWriting:
         reporter.warn(FlasherText::keepWriting());
         return;
+    case StopPolicy::Action::EndAfterWrites:
+        return;
+    case StopPolicy::Action::InterruptWrites:
+        for (const auto &slot : watched)
+            if (slot->session && slot->session->isRunning())
+                slot->session->interrupt();
+        return;
     }
-    interrupted = true;
-    for (const auto &slot : watched)
-        if (slot->session && slot->session->isRunning())
-            slot->session->interrupt();
 }
 
 void MultiFlash::showState(Slot &slot, const QString &state)
@@ -325,13 +318,11 @@ bool MultiFlash::anyRunning() const
 
 void MultiFlash::checkDone()
 {
-    if (ended || probing || anyRunning() || recorder.isRecording())
+    if (ended || probing || anyRunning() || record.isAppending())
         return;
     const bool probesPending = std::any_of(watched.begin(), watched.end(),
                                            [](const auto &slot) { return slot->probe && !slot->session; });
-    if (probesPending && stops == 0)
-        return;
-    if (options.watch && stops == 0)
+    if ((probesPending || options.watch) && !stopPolicy.stopAsked())
         return;
     ended = true;
     roundTimer.stop();
@@ -340,18 +331,16 @@ void MultiFlash::checkDone()
     emit finished(code);
 }
 
+// The worst of the writes; a stop before any write counts as stopped.
 int MultiFlash::exitCode() const
 {
-    const bool failed = std::any_of(rows.begin(), rows.end(), [this](const Row &row) {
-        return row.result != tr("geschrieben") && row.result != tr("gefunden");
-    });
-    if (interrupted)
-        return ExitCode::Stopped;
-    if (failed)
-        return ExitCode::WriteFailed;
-    if (rows.empty() && !options.watch)
+    int code = stoppedEarly ? ExitCode::Stopped : ExitCode::Success;
+    for (const Row &row : rows)
+        if (row.outcome)
+            code = qMax(code, ExitCode::of(*row.outcome));
+    if (code == ExitCode::Success && rows.empty() && !options.watch)
         return ExitCode::NoInstrument;
-    return ExitCode::Success;
+    return code;
 }
 
 void MultiFlash::printSummary(int exitCode)
@@ -366,7 +355,8 @@ void MultiFlash::printSummary(int exitCode)
                           {{QStringLiteral("found"), int(rows.size())}, {QStringLiteral("exit"), exitCode}});
         return;
     }
-    const auto written = std::count_if(rows.begin(), rows.end(), [this](const Row &r) { return r.result == tr("geschrieben"); });
+    const auto written = std::count_if(rows.begin(), rows.end(),
+                                       [](const Row &row) { return row.outcome && row.outcome->isWritten(); });
     reporter.summary(int(written), int(rows.size() - size_t(written)), exitCode);
 }
 
@@ -377,7 +367,7 @@ void MultiFlash::printTable()
                                tr("Bloecke"), tr("Sekunden")}};
     for (const Row &row : rows)
         table << QStringList {row.port, row.device, row.usbSerial.isEmpty() ? QStringLiteral("-") : row.usbSerial,
-                              row.firmware, row.result, QString::number(row.blocks),
+                              VersionReply::versionText(row.firmwareBefore), resultText(row), QString::number(row.blocks),
                               QString::number(row.seconds, 'f', 1)};
     constexpr int NumberColumns = 2; // the last ones, right-aligned
     QList<qsizetype> widths(table.first().size(), 0);
@@ -392,6 +382,13 @@ void MultiFlash::printTable()
         }
         reporter.say(cells.join(QLatin1Char(' ')).trimmed());
     }
+}
+
+QString MultiFlash::resultText(const Row &row)
+{
+    if (!row.outcome)
+        return tr("gefunden");
+    return row.outcome->isWritten() ? tr("geschrieben") : row.outcome->code();
 }
 
 QString MultiFlash::comName(const QString &device) const

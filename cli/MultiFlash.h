@@ -2,11 +2,13 @@
 
 #include "cli/CliOptions.h"
 #include "cli/FirmwareCheck.h"
-#include "cli/FlashSession.h"
-#include "cli/Recorder.h"
 #include "cli/Reporter.h"
+#include "device/FlashOutcome.h"
+#include "device/FlashRecord.h"
 #include "device/PortProbe.h"
+#include "device/StopPolicy.h"
 #include "device/StopSignals.h"
+#include "device/WriteSession.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -15,6 +17,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Console;
@@ -42,14 +45,16 @@ private:
         QString port;
         QString device;
         std::unique_ptr<PortProbe> probe;
-        std::unique_ptr<FlashSession> session;
+        std::unique_ptr<WriteSession> session;
         bool armed = true;
         QElapsedTimer lastAnswer;
         QString state;
     };
     struct Row
     {
-        QString port, device, usbSerial, firmware, result;
+        QString port, device, usbSerial;
+        int firmwareBefore = 0;
+        std::optional<FlashOutcome> outcome; // none: only found (--info)
         int blocks = 0;
         double seconds = 0;
     };
@@ -73,20 +78,21 @@ private:
     int exitCode() const;
     bool anyRunning() const;
     QString comName(const QString &device) const;
+    static QString resultText(const Row &row);
 
     CliOptions options;
     Console &console;
     Reporter reporter;
     FirmwareCheck firmware;
-    Recorder recorder;
+    FlashRecord record;
     StopSignals stopSignals;
+    StopPolicy stopPolicy;
     std::vector<std::unique_ptr<Slot>> watched;
     std::vector<Row> rows;
     QSet<QString> reportedPorts;
     QTimer roundTimer;
     QElapsedTimer sinceRedraw;
-    int stops = 0;
-    bool interrupted = false;
+    bool stoppedEarly = false;
     bool probing = false;
     bool ended = false;
     bool waitingForAdapter = false;

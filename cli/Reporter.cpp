@@ -1,7 +1,8 @@
 #include "cli/Reporter.h"
 
 #include "cli/Console.h"
-#include "device/DialogueText.h"
+#include "device/VersionReply.h"
+#include "device/FlashRecord.h"
 #include "serial/PortIdentity.h"
 
 #include <QJsonDocument>
@@ -65,7 +66,7 @@ void Reporter::found(const QString &port, const QString &device, int firmwareVer
                         {QStringLiteral("usb_description"), nullOr(identity.description)}};
     fields.insert(QStringLiteral("port"), port);
     fields.insert(QStringLiteral("device"), device);
-    fields.insert(QStringLiteral("firmware"), DialogueText::firmwareVersion(firmwareVersion).mid(4));
+    fields.insert(QStringLiteral("firmware"), VersionReply::versionText(firmwareVersion));
     emitJson(QStringLiteral("found"), fields);
 }
 
@@ -74,4 +75,12 @@ void Reporter::summary(int written, int failed, int exitCode)
     emitJson(QStringLiteral("summary"), {{QStringLiteral("written"), written},
                                          {QStringLiteral("failed"), failed},
                                          {QStringLiteral("exit"), exitCode}});
+}
+
+void Reporter::warnWhenNotRecorded(FlashRecord &record)
+{
+    QObject::connect(&record, &FlashRecord::appended, &record, [this, &record](bool written) {
+        if (!written)
+            warn(record.errorString());
+    });
 }

@@ -1,5 +1,7 @@
 #include "device/DialogueText.h"
 
+#include "device/VersionReply.h"
+
 QString DialogueText::searching(const QString &port)
 {
     return tr("Suche HW :") + port;
@@ -12,7 +14,7 @@ QString DialogueText::found(const QString &port)
 
 QString DialogueText::firmwareVersion(int version)
 {
-    return tr("FW: V%1.%2").arg(version / 100).arg(version % 100, 2, 10, QLatin1Char('0'));
+    return tr("FW: %1").arg(VersionReply::versionText(version));
 }
 
 QString DialogueText::blockProgress(int released, int total)

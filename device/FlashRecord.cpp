@@ -1,6 +1,7 @@
 #include "device/FlashRecord.h"
 
 #include "device/RecordFile.h"
+#include "device/VersionReply.h"
 
 #include "serial/PortIdentity.h"
 #include "zwversion.h"
@@ -75,7 +76,7 @@ void addPort(QJsonObject &entry, const FlashRecordFacts &facts)
     entry[QStringLiteral("usb_description")] = textOrNull(identity.description);
     const auto version = facts.firmwareBefore;
     entry[QStringLiteral("firmware_before")] =
-            version ? QJsonValue(QString::asprintf("V%d.%02d", *version / 100, *version % 100)) : QJsonValue();
+            version ? QJsonValue(VersionReply::versionText(*version)) : QJsonValue();
 }
 
 void addFile(QJsonObject &entry, const FlashRecordFacts &facts)

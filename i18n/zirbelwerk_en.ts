@@ -159,10 +159,6 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <translation>HW found at: </translation>
     </message>
     <message>
-        <source>FW: V%1.%2</source>
-        <translation>FW: V%1.%2</translation>
-    </message>
-    <message>
         <source>Block: %1 / %2</source>
         <translation>Block: %1 / %2</translation>
     </message>
@@ -233,6 +229,10 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>Die HW wartet wohl noch mitten im Schreiben: Geraet aus- und einschalten, dann neu schreiben</source>
         <translation>The HW probably still waits in the middle of the write: switch the device off and on, then write again</translation>
+    </message>
+    <message>
+        <source>FW: %1</source>
+        <translation>FW: %1</translation>
     </message>
 </context>
 <context>

@@ -59,9 +59,9 @@ void VELDfwloader::finishFlashWrite(bool written)
     const FlashOutcome outcome = writeSession.outcome();
     ui.label_2->setText(outcome.shortText());
     colourLabel(ui.label_2, written ? Qt::darkGreen : Qt::red);
-    // The whole reason, and what to do now, where there is room for it.
+    // What to do now, in short where it is seen; the whole text on hovering.
     ui.label_2->setToolTip(written ? QString() : outcome.fullText());
-    ui.statusBar->showMessage(outcome.fullText(), 0);
+    ui.statusBar->showMessage(outcome.statusText(), 0);
     if (written)
         ui.label_3->setText(DialogueText::newFirmwareExit());
     ui.label_3->setToolTip(QString());

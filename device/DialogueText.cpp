@@ -106,3 +106,33 @@ QString DialogueText::switchOffAndOn()
 {
     return tr("Die HW wartet wohl noch mitten im Schreiben: Geraet aus- und einschalten, dann neu schreiben");
 }
+
+QString DialogueText::noReplyBrief()
+{
+    return tr("Keine Antwort");
+}
+
+QString DialogueText::lineLostBrief()
+{
+    return tr("Verbindung unterbrochen");
+}
+
+QString DialogueText::writeErrorBrief()
+{
+    return tr("Schreibfehler");
+}
+
+QString DialogueText::sendTimeoutBrief()
+{
+    return tr("HW nimmt nichts an");
+}
+
+QString DialogueText::interruptedBrief()
+{
+    return tr("Abgebrochen");
+}
+
+QString DialogueText::switchOffAndOnBrief(const QString &what)
+{
+    return tr("%1 - HW aus- und einschalten").arg(what);
+}

@@ -44,11 +44,14 @@ public:
     QString advice() const;
     // text() and advice() as one line, where there is room for both.
     QString fullText() const;
+    // The reason and what to do, short enough for the window's status bar.
+    QString statusText() const;
     // Untranslated, for scripts and records: no_reply, line_lost, ...
     QString code() const;
 
 private:
     QString reason() const;
+    QString briefReason() const;
 
     Failure why = Failure::None;
     bool begun = false;

@@ -234,6 +234,30 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>FW: %1</source>
         <translation>FW: %1</translation>
     </message>
+    <message>
+        <source>Keine Antwort</source>
+        <translation>No reply</translation>
+    </message>
+    <message>
+        <source>Verbindung unterbrochen</source>
+        <translation>Connection lost</translation>
+    </message>
+    <message>
+        <source>Schreibfehler</source>
+        <translation>Write error</translation>
+    </message>
+    <message>
+        <source>HW nimmt nichts an</source>
+        <translation>HW takes no data</translation>
+    </message>
+    <message>
+        <source>Abgebrochen</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>%1 - HW aus- und einschalten</source>
+        <translation>%1 - switch the HW off and on</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareCheck</name>

@@ -308,12 +308,13 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed_data()
     QTest::addColumn<QString>("shortMessage");
     QTest::addColumn<bool>("lineGone");
     QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("status");
     QTest::newRow("silent") << QStringList {"--erase-ms", "0", "--silent-at", "2"}
                             << "Keine Antwort von der HW, Abbruch bei Block 2 / 4" << "Abbruch bei Block 2 / 4" << false
-                            << "no_reply";
+                            << "no_reply" << "Keine Antwort - HW aus- und einschalten";
     QTest::newRow("hangs up") << QStringList {"--erase-ms", "0", "--hangup-at", "3"}
                               << "Verbindung zur HW unterbrochen, Abbruch bei Block 3 / 4" << "Abbruch bei Block 3 / 4"
-                              << true << "line_lost";
+                              << true << "line_lost" << "Verbindung unterbrochen - HW aus- und einschalten";
 }
 
 void FlashWindowTest::faultyInstrumentEndsWriteInRed()
@@ -323,6 +324,7 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     QFETCH(QString, shortMessage);
     QFETCH(bool, lineGone);
     QFETCH(QString, code);
+    QFETCH(QString, status);
     SimInstrument sim(simArguments);
     QVERIFY(sim.start());
     auto window = windowWithInstrument(sim);
@@ -339,10 +341,10 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     if (!lineGone)
         QVERIFY(ticks >= 20); // the window kept running through the 3 s wait
     QCOMPARE(textColour(ui.label_2), QColor(Qt::red));
-    // The whole reason, and what to do now, where there is room for it.
+    // What to do now, in short where it is seen, whole on hovering.
     const QString advice = QStringLiteral(". Die HW wartet wohl noch mitten im Schreiben: "
                                           "Geraet aus- und einschalten, dann neu schreiben");
-    QCOMPARE(ui.statusBar->currentMessage(), message + advice);
+    QCOMPARE(ui.statusBar->currentMessage(), status);
     QCOMPARE(ui.label_2->toolTip(), message + advice);
     QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));
     QVERIFY(ui.pushButton->isEnabled());

@@ -17,7 +17,6 @@ namespace {
 
 // The ports are asked about about once a second in --watch.
 constexpr std::chrono::milliseconds RoundInterval {1000};
-constexpr qint64 RedrawIntervalMs = 100;
 
 QString identityText(const PortIdentity &identity)
 {
@@ -75,8 +74,7 @@ QStringList MultiFlash::watchedDevices()
         devices = PortNames::devicePaths();
     } else {
         for (const QString &path : PortNames::devicePaths()) {
-            const QString name = QFileInfo(path).fileName();
-            if (name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM")))
+            if (PortNames::isUsbAdapter(path))
                 devices << path;
         }
     }
@@ -110,8 +108,8 @@ QStringList MultiFlash::distinct(const QStringList &devices)
         const DeviceId id = DeviceId::of(device);
         const qsizetype first = ids.indexOf(id);
         if (id.isValid() && first >= 0) {
-            const QString port = comName(device);
-            reportPort(port, device, PortFault::sameDevice(port, device, comName(kept.at(first))));
+            const QString port = PortNames::comName(device);
+            reportPort(port, device, PortFault::sameDevice(port, device, PortNames::comName(kept.at(first))));
             continue;
         }
         kept << device;
@@ -167,7 +165,7 @@ void MultiFlash::probeRound()
 
 void MultiFlash::probe(Slot &slot)
 {
-    slot.port = comName(slot.device);
+    slot.port = PortNames::comName(slot.device);
     slot.session.reset();
     // By its COM name, so that what the port says names both.
     slot.probe = std::make_unique<PortProbe>(slot.port);
@@ -289,7 +287,7 @@ void MultiFlash::showState(Slot &slot, const QString &state)
         reporter.say(QStringLiteral("%1: %2").arg(slot.port, state));
         return;
     }
-    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(RedrawIntervalMs) || !slot.session
+    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(WriteSession::ProgressInterval.count()) || !slot.session
         || !slot.session->isRunning())
         redraw();
 }
@@ -389,10 +387,4 @@ QString MultiFlash::resultText(const Row &row)
     if (!row.outcome)
         return tr("gefunden");
     return row.outcome->isWritten() ? tr("geschrieben") : row.outcome->code();
-}
-
-QString MultiFlash::comName(const QString &device) const
-{
-    const qsizetype index = PortNames::devicePaths().indexOf(device);
-    return index >= 0 ? QStringLiteral("COM%1").arg(index + 1) : device;
 }

@@ -77,7 +77,6 @@ private:
     void printTable();
     int exitCode() const;
     bool anyRunning() const;
-    QString comName(const QString &device) const;
     static QString resultText(const Row &row);
 
     CliOptions options;

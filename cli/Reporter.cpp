@@ -2,14 +2,13 @@
 
 #include "cli/Console.h"
 #include "device/VersionReply.h"
+#include "device/WriteSession.h"
 #include "device/FlashRecord.h"
 #include "serial/PortIdentity.h"
 
 #include <QJsonDocument>
 
 namespace {
-
-constexpr qint64 ProgressIntervalMs = 100;
 
 QJsonValue nullOr(const QString &text)
 {
@@ -48,7 +47,7 @@ void Reporter::progress(const QString &port, int blocksSent, int blockTotal, boo
     if (!json)
         return;
     QElapsedTimer &since = lastProgress[port];
-    if (!last && since.isValid() && !since.hasExpired(ProgressIntervalMs))
+    if (!last && since.isValid() && !since.hasExpired(WriteSession::ProgressInterval.count()))
         return;
     since.start();
     emitJson(QStringLiteral("progress"),

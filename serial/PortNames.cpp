@@ -24,6 +24,8 @@ int deviceGroup(const QString &name)
     return 2;
 }
 
+constexpr int OtherDevices = 2;
+
 // ttyS10 after ttyS9: compare the text before the trailing number, then the number.
 auto sortKey(const QString &path)
 {
@@ -84,6 +86,17 @@ QStringList PortNames::devicePaths()
 #else
     return enumeratedPaths();
 #endif
+}
+
+bool PortNames::isUsbAdapter(const QString &devicePath)
+{
+    return deviceGroup(QFileInfo(devicePath).fileName()) < OtherDevices;
+}
+
+QString PortNames::comName(const QString &devicePath)
+{
+    const qsizetype index = devicePaths().indexOf(devicePath);
+    return index >= 0 && index < ComCount ? QStringLiteral("COM%1").arg(index + 1) : devicePath;
 }
 
 QStringList PortNames::ordered(QStringList paths)

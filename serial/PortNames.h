@@ -25,6 +25,10 @@ public:
     static QString devicePath(const QString &comName);
     // The devices that COM1, COM2, ... stand for, in that order.
     static QStringList devicePaths();
+    // ttyUSB*, ttyACM*: what a fixture or a service bench plugs in.
+    static bool isUsbAdapter(const QString &devicePath);
+    // The COMn that stands for a device path, or the path itself.
+    static QString comName(const QString &devicePath);
     // Orders device paths the way COM numbers are handed out.
     static QStringList ordered(QStringList paths);
     // Empty unless ZIRBELWERK_PORTS names more devices than there are COM

@@ -108,6 +108,18 @@ QString CliOptions::helpText()
                         seconds(FlashWriter::FirstReplyTimeout), seconds(FlashWriter::BlockReplyTimeout));
 }
 
+QStringList CliOptions::optionNames()
+{
+    QStringList names;
+    for (const Option &option : Options) {
+        const QString longName = QLatin1String("--") + QLatin1String(option.longName);
+        names << longName;
+        if (option.shortName != nullptr)
+            names << QLatin1Char('-') + QLatin1String(option.shortName) + QLatin1Char(' ') + longName;
+    }
+    return names;
+}
+
 // "9600, 57600 oder 115200", the default marked if asked.
 QString CliOptions::baudRates(bool markDefault)
 {

@@ -24,6 +24,8 @@ public:
 
     static CliOptions parse(const QStringList &arguments);
     static QString helpText();
+    // Every option the parser takes: "--name", and "-x --name" for a short form.
+    static QStringList optionNames();
 
     Mode mode = Mode::Invalid;
     QString error;     // why the call is Invalid, in the user's language

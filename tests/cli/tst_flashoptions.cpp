@@ -1,5 +1,8 @@
 #include "cli/CliOptions.h"
 
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTest>
 
 using Mode = CliOptions::Mode;
@@ -9,6 +12,35 @@ namespace {
 CliOptions parse(const QStringList &arguments)
 {
     return CliOptions::parse(QStringList {QStringLiteral("zirbelwerk-flash")} + arguments);
+}
+
+QString readText(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The options a text names: "--name", and "-x --name" where a short form stands beside its long one.
+QSet<QString> optionsIn(const QString &text)
+{
+    static const QRegularExpression longName(QStringLiteral("(?<![\\w-])--[a-z][a-z-]*[a-z]"));
+    static const QRegularExpression pair(
+            QStringLiteral("(?<![\\w-])(-[a-zA-Z])[\\s\"]*[,|][\\s\"]*(--[a-z][a-z-]*[a-z])"));
+    QSet<QString> found;
+    for (const auto &match : longName.globalMatch(text))
+        found << match.captured();
+    for (const auto &match : pair.globalMatch(text))
+        found << match.captured(1) + QLatin1Char(' ') + match.captured(2);
+    return found;
+}
+
+// The man page's OPTIONS section as plain text.
+QString manOptions(const QString &page)
+{
+    const qsizetype start = page.indexOf(QLatin1String("\n.SH OPTIONS\n"));
+    QString section = page.mid(start, page.indexOf(QLatin1String("\n.SH "), start + 1) - start);
+    section.replace(QLatin1String("\\-"), QLatin1String("-"));
+    return section.remove(QRegularExpression(QStringLiteral("\\\\f[BIRP]")));
 }
 
 } // namespace
@@ -22,6 +54,7 @@ private slots:
     void refusedOrTaken_data();
     void refusedOrTaken();
     void fields();
+    void helpManAndCompletionAgree();
 };
 
 void FlashOptionsTest::refusedOrTaken_data()
@@ -93,6 +126,29 @@ void FlashOptionsTest::fields()
     QVERIFY(!one.isMulti());
     QCOMPARE(one.rearmAfterSeconds, 3);
     QCOMPARE(parse({"--watch", "--rearm-after", "7", "f.hex"}).rearmAfterSeconds, 7);
+}
+
+// The parser, --help, the man page and the completion know the same options.
+void FlashOptionsTest::helpManAndCompletionAgree()
+{
+    const QStringList parsed = CliOptions::optionNames();
+    const QString page = readText(QStringLiteral(ZW_SOURCE_DIR "/man/zirbelwerk-flash.1"));
+    const QList<QPair<QString, QSet<QString>>> sources {
+        {QStringLiteral("the parser"), QSet<QString>(parsed.begin(), parsed.end())},
+        {QStringLiteral("--help"), optionsIn(CliOptions::helpText())},
+        {QStringLiteral("the man page"), optionsIn(manOptions(page))},
+        {QStringLiteral("the completion"),
+         optionsIn(readText(QStringLiteral(ZW_SOURCE_DIR "/data/zirbelwerk-flash.bash-completion")))},
+    };
+    QSet<QString> all;
+    for (const auto &source : sources)
+        all.unite(source.second);
+    QVERIFY(all.contains(QStringLiteral("-p --port")));
+    for (const auto &[name, options] : sources) {
+        QStringList missing = (all - options).values();
+        missing.sort();
+        QVERIFY2(missing.isEmpty(), qPrintable(name + QStringLiteral(" lacks ") + missing.join(QLatin1Char(' '))));
+    }
 }
 
 QTEST_GUILESS_MAIN(FlashOptionsTest)

@@ -48,7 +48,9 @@ int run(const CliOptions &options, Console &console)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    Translation::install(application);
+    // German Qt for the option parser's own messages.
+    if (!Translation::install(application))
+        Translation::installQtGerman(application);
     Console console;
     const CliOptions options = CliOptions::parse(QCoreApplication::arguments());
     switch (options.mode) {

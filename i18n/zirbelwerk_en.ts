@@ -4,20 +4,8 @@
 <context>
     <name>CliOptions</name>
     <message>
-        <source>unbekannte Option %1</source>
-        <translation>unknown option %1</translation>
-    </message>
-    <message>
         <source>%1 braucht einen Wert</source>
         <translation>%1 needs a value</translation>
-    </message>
-    <message>
-        <source>--baud %1 geht nicht: nur 9600, 57600 oder 115200</source>
-        <translation>--baud %1 is not possible: only 9600, 57600 or 115200</translation>
-    </message>
-    <message>
-        <source>--rearm-after %1 geht nicht: Sekunden von 1 bis 3600</source>
-        <translation>--rearm-after %1 is not possible: seconds from 1 to 3600</translation>
     </message>
     <message>
         <source>--list steht allein</source>
@@ -56,28 +44,36 @@
         <translation>zirbelwerk-flash: %1 (help: zirbelwerk-flash --help)</translation>
     </message>
     <message>
+        <source>--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0</source>
+        <translation>--port %1 is not possible: COM1 to COM%2 or a device path such as /dev/ttyUSB0</translation>
+    </message>
+    <message>
+        <source>--check beruehrt keine HW; %1 passt nicht dazu</source>
+        <translation>--check touches no HW; %1 does not go with it</translation>
+    </message>
+    <message>
         <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
         zirbelwerk-flash --info [--port NAME]... [--all]
         zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
         zirbelwerk-flash --list
 
 Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
-HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.
+HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.
 
   -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);
                          mehrmals: alle diese Ports zugleich
-  -b, --baud RATE        9600, 57600 (Standard) oder 115200
-  --all                  jede HW an COM1 bis COM50, alle zugleich
+  -b, --baud RATE        %2
+  --all                  jede HW an COM1 bis COM%1, alle zugleich
   --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
                          (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
-  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)
+  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)
   --info                 nur HW suchen und Port, Geraet und Version zeigen
   --json                 auf stdout nur JSON-Zeilen (check, found, progress,
                          outcome, summary)
   --record DATEI         Protokoll hierhin statt ins gemeinsame
   --check                nur die Datei pruefen, keine HW
-  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben
-  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht
+  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben
+  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht
   -h, --help             diese Hilfe
   --version              Versionsnummer zeigen
 
@@ -93,8 +89,8 @@ Rueckgabewert:
 Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
 ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).
 
-Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und
-bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).
+Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und
+bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).
 
 ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.</source>
         <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
@@ -103,22 +99,22 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist
        zirbelwerk-flash --list
 
 Writes firmware (Intel HEX) into the flash of the HW: checks the file,
-searches COM1 to COM50 for the HW (one pass), writes the flash.
+searches COM1 to COM%1 for the HW (one pass), writes the flash.
 
   -p, --port NAME        no search, only this port (COMn or a device path);
                          given more than once: all these ports at once
-  -b, --baud RATE        9600, 57600 (default) or 115200
-  --all                  every HW on COM1 to COM50, all at once
+  -b, --baud RATE        %2
+  --all                  every HW on COM1 to COM%1, all at once
   --watch                keeps running and writes every newly attached HW once
                          (ports of --port, ZIRBELWERK_PORTS or USB adapters)
-  --rearm-after SEC      with --watch: silent this long = a new HW (default 3)
+  --rearm-after SEC      with --watch: silent this long = a new HW (default %3)
   --info                 only search for HW and show port, device and version
   --json                 only JSON lines on stdout (check, found, progress,
                          outcome, summary)
   --record FILE          the record goes here instead of the shared one
   --check                only check the file, no HW
-  --image-out FILE.bin   with --check: write the image (65000 bytes) as binary
-  --list                 shows which device stands behind COM1 to COM50
+  --image-out FILE.bin   with --check: write the image (%4 bytes) as binary
+  --list                 shows which device stands behind COM1 to COM%1
   -h, --help             this help
   --version              show the version number
 
@@ -134,18 +130,28 @@ Exit status:
 Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
 a second Ctrl-C or SIGTERM stops it (the HW stays half written).
 
-The HW has up to 15 s for its first reply (it erases its flash) and
-up to 3 s for each one after; if it stays silent longer, the write ends (4).
+The HW has up to %5 s for its first reply (it erases its flash) and
+up to %6 s for each one after; if it stays silent longer, the write ends (4).
 
 ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
     </message>
     <message>
-        <source>--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0</source>
-        <translation>--port %1 is not possible: COM1 to COM%2 or a device path such as /dev/ttyUSB0</translation>
+        <source>%1 (Standard)</source>
+        <extracomment>the default baud rate in a list</extracomment>
+        <translation>%1 (default)</translation>
     </message>
     <message>
-        <source>--check beruehrt keine HW; %1 passt nicht dazu</source>
-        <translation>--check touches no HW; %1 does not go with it</translation>
+        <source>%1 oder %2</source>
+        <extracomment>the last item of a list</extracomment>
+        <translation>%1 or %2</translation>
+    </message>
+    <message>
+        <source>--baud %1 geht nicht: nur %2</source>
+        <translation>--baud %1 is not possible: only %2</translation>
+    </message>
+    <message>
+        <source>--rearm-after %1 geht nicht: Sekunden von %2 bis %3</source>
+        <translation>--rearm-after %1 is not possible: seconds from %2 to %3</translation>
     </message>
 </context>
 <context>

@@ -41,7 +41,9 @@ void FlashCommand::connectSearch()
     if (!options.port.isEmpty())
         connect(&search, &DeviceSearch::portUnavailable, this, [this](const QString &, const QString &reason) {
             const auto kind = modem.fault().kind();
-            if (kind == PortFault::Kind::Missing || kind == PortFault::Kind::NoSuchName)
+            if (kind == PortFault::Kind::NoSuchName)
+                reporter.warn(FlasherText::seeList(reason));
+            else if (kind == PortFault::Kind::Missing)
                 reporter.warn(reason);
         });
     connect(&search, &DeviceSearch::silent, this, &FlashCommand::onSilent);

@@ -336,6 +336,10 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Keine HW gefunden</source>
         <translation>No HW found</translation>
     </message>
+    <message>
+        <source>%1 (siehe zirbelwerk-flash --list)</source>
+        <translation>%1 (see zirbelwerk-flash --list)</translation>
+    </message>
 </context>
 <context>
     <name>HexLoader</name>
@@ -514,10 +518,6 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
 <context>
     <name>PortFault</name>
     <message>
-        <source>Port %1 gibt es nicht (siehe zirbelwerk-flash --list)</source>
-        <translation>Port %1 does not exist (see zirbelwerk-flash --list)</translation>
-    </message>
-    <message>
         <source>Port %1 ist nicht vorhanden</source>
         <translation>Port %1 is not present</translation>
     </message>
@@ -540,6 +540,10 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>Port %1 ist dasselbe Geraet wie %2, nicht noch einmal geoeffnet</source>
         <translation>Port %1 is the same device as %2, not opened again</translation>
+    </message>
+    <message>
+        <source>Port %1 gibt es nicht</source>
+        <translation>Port %1 does not exist</translation>
     </message>
 </context>
 <context>

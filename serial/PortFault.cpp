@@ -48,7 +48,7 @@ bool isNoSerialDevice(const QString &path, const QString &reason)
 
 PortFault PortFault::unknownName(const QString &name)
 {
-    return {Kind::NoSuchName, tr("Port %1 gibt es nicht (siehe zirbelwerk-flash --list)").arg(name)};
+    return {Kind::NoSuchName, tr("Port %1 gibt es nicht").arg(name)};
 }
 
 QString PortFault::code() const

@@ -83,9 +83,7 @@ int FirmwareCheck::blockTotal() const
 
 bool FirmwareCheck::writeBinary(const QString &path)
 {
-    QByteArray bytes(FirmwareCellCount, Qt::Uninitialized);
-    for (int i = 0; i < FirmwareCellCount; ++i)
-        bytes[i] = char(image()[size_t(i)] & 0xFF);
+    const QByteArray bytes = firmwareBytes(image());
     // Never a half-written image under the name a script asked for.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

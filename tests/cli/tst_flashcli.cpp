@@ -74,14 +74,6 @@ QString qtGerman(const char *source)
     return german.isEmpty() ? QStringLiteral("(no German for %1)").arg(QLatin1String(source)) : german;
 }
 
-QByteArray lowBytes(const FirmwareImage &image, int count)
-{
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (int i = 0; i < count; ++i)
-        bytes[i] = char(image[size_t(i)] & 0xFF);
-    return bytes;
-}
-
 bool hasControlCharacters(const QString &text)
 {
     static const QRegularExpression control(QStringLiteral("[\\x00-\\x09\\x0B-\\x1F\\x7F]"));
@@ -220,7 +212,7 @@ void FlashCliTest::checkAgreesWithLoader()
         QVERIFY(run.out.contains(QStringLiteral("Bloecke: %1 ").arg(FlashWriter::blockTotalFor(loader->imageLength()))));
         QFile file(binary);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), lowBytes(loader->image(), FirmwareCellCount));
+        QCOMPARE(file.readAll(), firmwareBytes(loader->image(), FirmwareCellCount));
     } else {
         QCOMPARE(run.err, QStringLiteral("HEX-Datei nicht geeignet!!\n%1\n").arg(loader->errorString()));
         QCOMPARE(loader->errorLine(), line);
@@ -365,7 +357,7 @@ void FlashCliTest::wholeWrite()
     QCOMPARE(sim.violations(), QStringList());
     QCOMPARE(sim.report().value(QStringLiteral("blocks")), QString::number(blocks));
     QByteArray expected(65536, char(0xFF));
-    expected.replace(0, blocks * 64, lowBytes(loader->image(), blocks * 64));
+    expected.replace(0, blocks * 64, firmwareBytes(loader->image(), blocks * 64));
     QCOMPARE(sim.memory(), expected);
 }
 

@@ -46,7 +46,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSerialPort>
 #include <QThread>
 #include <QTimer>
 

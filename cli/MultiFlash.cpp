@@ -70,7 +70,7 @@ QStringList MultiFlash::watchedDevices()
     } else if (options.all || !options.watch) {
         for (const QString &name : PortNames::comNames())
             devices << PortNames::devicePath(name);
-    } else if (qEnvironmentVariableIsSet(PortNames::EnvironmentVariable)) {
+    } else if (PortNames::fromEnvironment()) {
         devices = PortNames::devicePaths();
     } else {
         for (const QString &path : PortNames::devicePaths()) {
@@ -88,7 +88,7 @@ QStringList MultiFlash::watchedDevices()
 void MultiFlash::tellAdapterWait(const QStringList &devices)
 {
     const bool followsAdapters = options.watch && options.ports.isEmpty()
-            && !qEnvironmentVariableIsSet(PortNames::EnvironmentVariable);
+            && !PortNames::fromEnvironment();
     if (!followsAdapters || devices.isEmpty() == waitingForAdapter)
         return;
     waitingForAdapter = devices.isEmpty();

@@ -1,9 +1,8 @@
 #include "device/FlashWriter.h"
 
-#include "serial/HangUpWatch.h"
+#include "serial/SerialLine.h"
 
 #include <QIODevice>
-#include <QSerialPort>
 
 namespace {
 
@@ -57,8 +56,8 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
     data = lowBytes(image, blockCount * BlockSize);
     // Stale input goes before the start command: a quick instrument may
     // answer it at once, and that first reply must not be thrown away.
-    if (auto *port = qobject_cast<QSerialPort *>(device))
-        port->clear(QSerialPort::Input);
+    if (SerialLine *serial = SerialLine::of(device))
+        serial->clearInput();
     device->readAll();
     if (device->write(StartCommand) != qint64(qstrlen(StartCommand)))
         return refuse(Failure::WriteError);
@@ -96,12 +95,9 @@ void FlashWriter::attach(QIODevice *device)
     connections << connect(device, &QIODevice::readyRead, this, &FlashWriter::takeReplies)
                 << connect(device, &QIODevice::aboutToClose, this,
                            [this] { onLineError(); });
-    if (auto *port = qobject_cast<QSerialPort *>(device)) {
+    if (SerialLine *serial = SerialLine::of(device)) {
         // A line that takes no bytes for now is the send wait's matter.
-        connections << connect(port, &QSerialPort::errorOccurred, this, [this, port] {
-            if (HangUpWatch::isLost(port))
-                onLineError();
-        });
+        connections << connect(serial, &SerialLine::lost, this, &FlashWriter::onLineError);
     } else {
         connections << connect(device, &QIODevice::readChannelFinished, this, [this] { onLineError(); });
     }
@@ -152,8 +148,8 @@ void FlashWriter::sendNextBlock()
         return;
     }
     // Into the driver now, before anything else on this turn (a repaint).
-    if (auto *port = qobject_cast<QSerialPort *>(line.data()))
-        port->flush();
+    if (SerialLine *serial = SerialLine::of(line))
+        serial->flush();
     emit blockReleased(sent, totalForDisplay);
     if (state != State::AwaitingReply)
         return; // a listener stopped the write

@@ -5,7 +5,7 @@
 #include "device/VersionReply.h"
 #include "serial/PortNames.h"
 
-#include <QSerialPort>
+#include <QIODevice>
 
 PortProbe::PortProbe(const QString &portName, QObject *parent)
     : QObject(parent), name(portName), path(PortNames::devicePath(portName))
@@ -34,7 +34,7 @@ void PortProbe::start(int baudRate)
 
 void PortProbe::takeReply()
 {
-    if (QSerialPort *port = line.device(); port && port->bytesAvailable() >= VersionReply::Size)
+    if (QIODevice *port = line.device(); port && port->bytesAvailable() >= VersionReply::Size)
         judge();
 }
 
@@ -59,7 +59,7 @@ void PortProbe::end(Result result)
     outcome = result;
     if (result != Result::Found)
         line.closePort();
-    else if (QSerialPort *port = line.device())
+    else if (QIODevice *port = line.device())
         disconnect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
     emit finished();
 }

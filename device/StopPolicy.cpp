@@ -1,10 +1,10 @@
 #include "device/StopPolicy.h"
 
-#include <csignal>
+#include "device/StopSignals.h"
 
 StopPolicy::Action StopPolicy::onSignal(int signalNumber, bool writing)
 {
-    if (signalNumber == SIGHUP) {
+    if (signalNumber == StopSignals::HangUp) {
         hungUp = true;
         return writing ? Action::EndAfterWrites : Action::EndNow;
     }

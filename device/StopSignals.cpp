@@ -2,12 +2,13 @@
 
 #include <QSocketNotifier>
 
-#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+
+const int StopSignals::HangUp = SIGHUP;
 
 namespace {
 
@@ -74,18 +75,3 @@ void StopSignals::takeSignals()
     while (::read(readEnd, &byte, 1) == 1)
         emit received(byte);
 }
-
-#else
-
-StopSignals::StopSignals(QObject *parent)
-    : QObject(parent)
-{
-}
-
-StopSignals::~StopSignals() = default;
-
-void StopSignals::takeSignals()
-{
-}
-
-#endif

@@ -6,12 +6,16 @@ class QSocketNotifier;
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop
 // (self-pipe; the handler only writes one byte). SIGPIPE is ignored while
-// it lives. Of several at once, the newest one receives.
+// it lives. Of several at once, the newest one receives. On Windows a
+// console's Ctrl-C and Ctrl-Break arrive as SIGINT.
 class StopSignals : public QObject
 {
     Q_OBJECT
 
 public:
+    // The terminal went away (SIGHUP); Windows has no such signal.
+    static const int HangUp;
+
     explicit StopSignals(QObject *parent = nullptr);
     ~StopSignals() override; // default dispositions back
 
@@ -25,4 +29,6 @@ private:
     int writeEnd = -1;
     int earlierWriteEnd = -1;
     QSocketNotifier *notifier = nullptr;
+    // Windows: the one that had the console's Ctrl-C before this one.
+    StopSignals *earlier = nullptr;
 };

@@ -4,12 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 
-#ifdef Q_OS_UNIX
+#if defined(Q_OS_UNIX)
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <qt_windows.h>
 #endif
 
 namespace {
@@ -67,7 +69,20 @@ bool DeviceLock::take(const DeviceId &device)
         ::close(fd);
         return !held;
     }
-    descriptor = fd;
+    holder = fd;
+#elif defined(Q_OS_WIN)
+    if (!device.isValid())
+        return true;
+    // Exists exactly as long as a holder has it open, in any session.
+    const std::wstring name = QStringLiteral("Global\\zirbelwerk-%1").arg(device.key()).toStdWString();
+    const HANDLE object = ::CreateMutexW(nullptr, FALSE, name.c_str());
+    if (!object)
+        return true;
+    if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(object);
+        return false;
+    }
+    holder = reinterpret_cast<qintptr>(object);
 #else
     Q_UNUSED(device);
 #endif
@@ -76,9 +91,12 @@ bool DeviceLock::take(const DeviceId &device)
 
 void DeviceLock::release()
 {
-#ifdef Q_OS_UNIX
-    if (descriptor >= 0)
-        ::close(descriptor);
+#if defined(Q_OS_UNIX)
+    if (holder != -1)
+        ::close(int(holder));
+#elif defined(Q_OS_WIN)
+    if (holder != -1)
+        ::CloseHandle(reinterpret_cast<HANDLE>(holder));
 #endif
-    descriptor = -1;
+    holder = -1;
 }

@@ -8,7 +8,9 @@
 // before anything touches its line. Every name of a device shares it, and
 // root is held to it as anyone else (the terminal's exclusive mode does not
 // hold root). The system drops it when its holder ends, however it ends.
-// On Windows the exclusive open of the port does this already.
+// On Windows the exclusive open of the port does this for every program;
+// the lock, a named object, keeps this program's openers apart also where
+// a port's share mode is not enforced (Wine's serial devices).
 class DeviceLock
 {
 public:
@@ -22,11 +24,12 @@ public:
     // port's own exclusive open still stands guard.
     bool take(const DeviceId &device);
     void release();
-    bool isTaken() const { return descriptor >= 0; }
+    bool isTaken() const { return holder != -1; }
 
     // Where the lock files are: /run/lock, else the temporary folder.
     static QString folder();
 
 private:
-    int descriptor = -1;
+    // The lock file's descriptor, or the named object's handle.
+    qintptr holder = -1;
 };

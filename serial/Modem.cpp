@@ -1,16 +1,10 @@
 #include "serial/Modem.h"
 
-#include "serial/HangUpWatch.h"
 #include "serial/PortNames.h"
 
-#include <QSerialPort>
+#include <QIODevice>
 
 #include <algorithm>
-
-#ifdef Q_OS_LINUX
-#include <linux/serial.h>
-#include <sys/ioctl.h>
-#endif
 
 namespace {
 
@@ -18,23 +12,6 @@ namespace {
 // long is stuck (cable pulled, flow stopped) and the write gives up.
 constexpr std::chrono::milliseconds WriteStallTimeout{1000};
 const QString ClosedText = QStringLiteral("?");
-
-// USB adapters hold received bytes back for up to 16 ms unless asked not
-// to; the flash write waits for a one-byte reply per block. Ports that do
-// not know the flag (a pseudo-terminal) are fine as they are.
-void requestLowLatency(QSerialPort *port)
-{
-#ifdef Q_OS_LINUX
-    serial_struct settings {};
-    const int fd = int(port->handle());
-    if (::ioctl(fd, TIOCGSERIAL, &settings) == 0) {
-        settings.flags |= ASYNC_LOW_LATENCY;
-        ::ioctl(fd, TIOCSSERIAL, &settings);
-    }
-#else
-    Q_UNUSED(port);
-#endif
-}
 
 } // namespace
 
@@ -73,18 +50,16 @@ bool Modem::openPort(const QString &name)
         emit setTtyText(ClosedText);
         return false;
     }
-    portHandle = new QSerialPort(path, this);
-    portHandle->setReadBufferSize(InputQueueBytes);
-    if (!portHandle->open(QIODevice::ReadWrite)) {
+    line = SerialLine::create(path, this);
+    if (!line->open()) {
         reportOpenFailure(name, path);
         releasePort();
         emit setTtyText(ClosedText);
         return false;
     }
-    connect(portHandle, &QSerialPort::errorOccurred, this, &Modem::onPortError);
-    connect(new HangUpWatch(portHandle), &HangUpWatch::lineLost, this, &Modem::dropLostPort,
-            Qt::QueuedConnection);
-    if (!configure(portHandle)) {
+    // Queued: the line may tell from inside one of its device's signals.
+    connect(line, &SerialLine::lost, this, &Modem::dropLostPort, Qt::QueuedConnection);
+    if (!line->configure(baudRate)) {
         // Half open: the caller's closePort releases it.
         reportOpenFailure(name, path);
         emit setTtyText(ClosedText);
@@ -94,24 +69,9 @@ bool Modem::openPort(const QString &name)
     return true;
 }
 
-bool Modem::configure(QSerialPort *port)
-{
-    const bool lineSet = port->setBaudRate(baudRate) && port->setDataBits(QSerialPort::Data8)
-            && port->setParity(QSerialPort::NoParity) && port->setStopBits(QSerialPort::OneStop)
-            && port->setFlowControl(QSerialPort::NoFlowControl);
-    if (!lineSet)
-        return false;
-    // A pseudo-terminal has no modem lines; that must not stop the open.
-    port->setDataTerminalReady(true);
-    port->setRequestToSend(true);
-    port->clearError();
-    requestLowLatency(port);
-    return true;
-}
-
 void Modem::reportOpenFailure(const QString &name, const QString &path)
 {
-    lastFault = PortFault::diagnose(name, path, portHandle->error(), portHandle->errorString());
+    lastFault = line->fault(name);
     reportFault(path);
 }
 
@@ -135,26 +95,20 @@ bool Modem::closePort()
 
 void Modem::releasePort()
 {
-    if (portHandle) {
-        portHandle->close();
+    if (line) {
+        line->device()->close();
         // Later: this may run inside one of the port's own signals.
-        portHandle->deleteLater();
-        portHandle = nullptr;
+        line->deleteLater();
+        line = nullptr;
     }
     deviceLock.release();
 }
 
-void Modem::onPortError(QSerialPort::SerialPortError error)
-{
-    // A vanished device (adapter pulled, far end hung up) reports end of
-    // file on every turn of the event loop; holding on to it would spin.
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
-        QMetaObject::invokeMethod(this, &Modem::dropLostPort, Qt::QueuedConnection);
-}
-
+// A vanished device (adapter pulled, far end hung up) may report end of
+// file on every turn of the event loop; holding on to it would spin.
 void Modem::dropLostPort()
 {
-    if (!HangUpWatch::isLost(portHandle))
+    if (!line || !line->isLost())
         return;
     releasePort();
     emit setTtyText(ClosedText);
@@ -163,13 +117,12 @@ void Modem::dropLostPort()
 
 int Modem::readData(char *buffer, int maxLength)
 {
-    if (!portHandle || !portHandle->isOpen() || maxLength <= 0)
+    QIODevice *port = device();
+    if (!port || maxLength <= 0)
         return 0;
-    // Bytes still in the driver reach the port's buffer only through the
-    // event loop; a zero wait fetches them now, as a direct read would.
-    if (portHandle->bytesAvailable() < maxLength && !portHandle->waitForReadyRead(0))
-        portHandle->clearError();
-    const qint64 count = portHandle->read(buffer, maxLength);
+    if (port->bytesAvailable() < maxLength)
+        line->fetchReceived();
+    const qint64 count = port->read(buffer, maxLength);
     return count < 0 ? 0 : int(count);
 }
 
@@ -186,18 +139,19 @@ bool Modem::writeByte(int value)
 
 bool Modem::writeAll(const char *data, qint64 length)
 {
-    if (!portHandle || !portHandle->isOpen())
+    QIODevice *port = device();
+    if (!port)
         return false;
-    if (portHandle->write(data, length) != length)
+    if (port->write(data, length) != length)
         return false;
-    while (portHandle->bytesToWrite() > 0) {
-        if (!portHandle->waitForBytesWritten(int(WriteStallTimeout.count())))
+    while (port->bytesToWrite() > 0) {
+        if (!port->waitForBytesWritten(int(WriteStallTimeout.count())))
             return false;
     }
     return true;
 }
 
-QSerialPort *Modem::device() const
+QIODevice *Modem::device() const
 {
-    return portHandle && portHandle->isOpen() ? portHandle : nullptr;
+    return line && line->device()->isOpen() ? line->device() : nullptr;
 }

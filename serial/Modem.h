@@ -2,9 +2,9 @@
 
 #include "serial/DeviceLock.h"
 #include "serial/PortFault.h"
+#include "serial/SerialLine.h"
 
 #include <QObject>
-#include <QSerialPort>
 #include <QSet>
 #include <QString>
 
@@ -22,7 +22,7 @@ public:
     // The rates the instrument knows; setBaudRate ignores any other.
     static constexpr std::array<int, 3> BaudRates {9600, 57600, 115200};
     static bool isBaudRate(int rate);
-    static constexpr qint64 InputQueueBytes = 4096;
+    static constexpr qint64 InputQueueBytes = SerialLine::QueueBytes;
 
     Modem();
     ~Modem() override;
@@ -37,8 +37,9 @@ public:
     bool writeByte(int value);
 
     // The open port, or nullptr. For the flash write, which drives the
-    // port asynchronously instead of through the blocking calls above.
-    QSerialPort *device() const;
+    // port asynchronously instead of through the blocking calls above;
+    // SerialLine::of() has what a port has beyond a QIODevice.
+    QIODevice *device() const;
     // Why the last openPort failed, in the user's language, with the device
     // path and what to do; empty after success.
     QString errorString() const { return lastFault.text(); }
@@ -54,15 +55,13 @@ signals:
     void lineLost();
 
 private:
-    bool configure(QSerialPort *port);
     bool writeAll(const char *data, qint64 length);
     void reportOpenFailure(const QString &name, const QString &path);
     void reportFault(const QString &path);
     void releasePort();
-    void onPortError(QSerialPort::SerialPortError error);
     void dropLostPort();
 
-    QSerialPort *portHandle = nullptr;
+    SerialLine *line = nullptr;
     DeviceLock deviceLock;
     int baudRate = DefaultBaudRate;
     PortFault lastFault;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QSerialPort>
 #include <QString>
 
 // Why a port did not open, in the user's language, together with what to
@@ -17,11 +16,14 @@ public:
     PortFault() = default;
     // name as the user knows it (COMn or a path), path the device behind it.
     static PortFault unknownName(const QString &name);
+    static PortFault missing(const QString &name, const QString &path);
     static PortFault held(const QString &name, const QString &path);
     // Not opened: it is the device firstName already reached.
     static PortFault sameDevice(const QString &name, const QString &path, const QString &firstName);
-    static PortFault diagnose(const QString &name, const QString &path, QSerialPort::SerialPortError error,
-                              const QString &reason);
+    static PortFault noAccess(const QString &name, const QString &path);
+    static PortFault notSerial(const QString &name, const QString &path);
+    // reason: the system's own words.
+    static PortFault other(const QString &name, const QString &path, const QString &reason);
 
     Kind kind() const { return faultKind; }
     QString text() const { return line; }

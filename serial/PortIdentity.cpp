@@ -1,47 +1,39 @@
 #include "serial/PortIdentity.h"
 
+#include "serial/SystemPorts.h"
+
 #include <QFileInfo>
-#include <QSerialPortInfo>
 
 namespace {
 
 QString canonical(const QString &path)
 {
+#ifdef Q_OS_UNIX
     const QString resolved = QFileInfo(path).canonicalFilePath();
     return resolved.isEmpty() ? path : resolved;
+#else
+    return path;
+#endif
 }
 
 // The system lists each device once, by its own name, never by a link.
-bool isPort(const QSerialPortInfo &info, const QString &resolvedPath)
+bool isPort(const SystemPorts::Port &port, const QString &resolvedPath)
 {
-    return info.portName() == resolvedPath || canonical(info.systemLocation()) == resolvedPath;
-}
-
-QString knownOrNull(const QString &text)
-{
-    return text.isEmpty() ? QString() : text;
+    return port.name == resolvedPath || canonical(port.path) == resolvedPath;
 }
 
 } // namespace
 
 PortIdentity PortIdentity::of(const QString &devicePath)
 {
-    PortIdentity identity;
     if (devicePath.isEmpty())
-        return identity;
+        return {};
     const QString resolved = canonical(devicePath);
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        if (!isPort(info, resolved))
-            continue;
-        if (info.hasVendorIdentifier())
-            identity.vendorId = info.vendorIdentifier();
-        if (info.hasProductIdentifier())
-            identity.productId = info.productIdentifier();
-        identity.serialNumber = knownOrNull(info.serialNumber());
-        identity.description = knownOrNull(info.description());
-        break;
+    for (const SystemPorts::Port &port : SystemPorts::list()) {
+        if (isPort(port, resolved))
+            return port.identity;
     }
-    return identity;
+    return {};
 }
 
 QString PortIdentity::hexId(std::optional<quint16> id)

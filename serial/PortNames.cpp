@@ -1,9 +1,10 @@
 #include "serial/PortNames.h"
 
+#include "serial/SystemPorts.h"
+
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 #include <chrono>
@@ -35,19 +36,21 @@ auto sortKey(const QString &path)
     return std::make_tuple(deviceGroup(name), match.captured(1), match.captured(2).toLongLong(), path);
 }
 
+#ifndef Q_OS_WIN
 QStringList enumeratedPaths()
 {
     static QStringList cached;
     static QDeadlineTimer expiry(0);
     if (expiry.hasExpired()) {
         QStringList paths;
-        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-            paths << info.systemLocation();
+        for (const SystemPorts::Port &port : SystemPorts::list())
+            paths << port.path;
         cached = PortNames::ordered(paths);
         expiry.setRemainingTime(EnumerationLifetime);
     }
     return cached;
 }
+#endif
 
 } // namespace
 
@@ -61,11 +64,12 @@ QStringList PortNames::comNames(int count)
 
 QString PortNames::devicePath(const QString &comName)
 {
+#ifdef Q_OS_WIN
+    // The system's own names, also those beyond the search's fifty.
+    return comNumber(comName) > 0 ? comName : QString();
+#else
     if (comName.startsWith(QLatin1Char('/')))
         return comName;
-#ifdef Q_OS_WIN
-    return comName;
-#else
     const int number = comNumber(comName);
     const QStringList paths = devicePaths();
     if (number < 1 || number > paths.size())
@@ -76,14 +80,16 @@ QString PortNames::devicePath(const QString &comName)
 
 QStringList PortNames::devicePaths()
 {
-    if (qEnvironmentVariableIsSet(EnvironmentVariable))
-        return qEnvironmentVariable(EnvironmentVariable).split(QLatin1Char(':'));
 #ifdef Q_OS_WIN
     QStringList names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        names << info.portName();
+    for (const SystemPorts::Port &port : SystemPorts::list())
+        names << port.name;
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return comNumber(a) < comNumber(b); });
     return names;
 #else
+    if (fromEnvironment())
+        return qEnvironmentVariable(EnvironmentVariable).split(QLatin1Char(':'));
     return enumeratedPaths();
 #endif
 }
@@ -99,6 +105,15 @@ QString PortNames::comName(const QString &devicePath)
     return index >= 0 && index < ComCount ? QStringLiteral("COM%1").arg(index + 1) : devicePath;
 }
 
+bool PortNames::fromEnvironment()
+{
+#ifdef Q_OS_WIN
+    return false;
+#else
+    return qEnvironmentVariableIsSet(EnvironmentVariable);
+#endif
+}
+
 QStringList PortNames::ordered(QStringList paths)
 {
     std::sort(paths.begin(), paths.end(),
@@ -108,7 +123,7 @@ QStringList PortNames::ordered(QStringList paths)
 
 QString PortNames::unsearchedWarning()
 {
-    if (!qEnvironmentVariableIsSet(EnvironmentVariable))
+    if (!fromEnvironment())
         return {};
     const qsizetype count = devicePaths().size();
     if (count <= ComCount)

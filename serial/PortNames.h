@@ -5,10 +5,11 @@
 #include <QStringList>
 
 // Maps the COM names the program works with (COM1 ... COM50) to device
-// paths. On Windows COMn is the port itself. Elsewhere COMn is the n-th
-// serial device of this machine: USB adapters (ttyUSB*, ttyACM*) first, then
-// the rest, each group in natural order. ZIRBELWERK_PORTS, a ':'-separated
-// list of device paths, replaces that list (entry i stands for COMi).
+// paths. On Windows COMn is the port itself, any that Windows has. Elsewhere
+// COMn is the n-th serial device of this machine: USB adapters (ttyUSB*,
+// ttyACM*) first, then the rest, each group in natural order.
+// ZIRBELWERK_PORTS, a ':'-separated list of device paths, replaces that list
+// (entry i stands for COMi); Windows has no use for it.
 class PortNames
 {
     Q_DECLARE_TR_FUNCTIONS(PortNames)
@@ -23,12 +24,15 @@ public:
 
     // A name that is already a device path (starts with '/') stays as it is.
     static QString devicePath(const QString &comName);
-    // The devices that COM1, COM2, ... stand for, in that order.
+    // The devices that COM1, COM2, ... stand for, in that order; on
+    // Windows the COM ports it has.
     static QStringList devicePaths();
     // ttyUSB*, ttyACM*: what a fixture or a service bench plugs in.
     static bool isUsbAdapter(const QString &devicePath);
     // The COMn that stands for a device path, or the path itself.
     static QString comName(const QString &devicePath);
+    // Whether ZIRBELWERK_PORTS names the devices.
+    static bool fromEnvironment();
     // Orders device paths the way COM numbers are handed out.
     static QStringList ordered(QStringList paths);
     // Empty unless ZIRBELWERK_PORTS names more devices than there are COM

@@ -1,36 +1,14 @@
 #include "serial/SendWait.h"
 
-#include <QSerialPort>
+#include "serial/SerialLine.h"
 
-#if defined(Q_OS_UNIX)
-#include <sys/ioctl.h>
-#elif defined(Q_OS_WIN)
-#include <windows.h>
-#endif
+#include <QIODevice>
 
 namespace {
 
 // The driver says nothing when its queue empties; asking this often costs
 // nothing next to the time the bytes take on the line.
 constexpr std::chrono::milliseconds PollInterval {1};
-
-qint64 driverQueue(QSerialPort *port)
-{
-#if defined(Q_OS_UNIX)
-    int queued = 0;
-    // A pseudo-terminal always answers 0.
-    if (::ioctl(int(port->handle()), TIOCOUTQ, &queued) == 0)
-        return queued;
-#elif defined(Q_OS_WIN)
-    COMSTAT status {};
-    DWORD errors = 0;
-    if (::ClearCommError(port->handle(), &errors, &status))
-        return qint64(status.cbOutQue);
-#else
-    Q_UNUSED(port);
-#endif
-    return 0;
-}
 
 } // namespace
 
@@ -49,10 +27,9 @@ qint64 SendWait::unsentBytes(QIODevice *line)
 {
     if (!line || !line->isOpen())
         return 0;
-    qint64 unsent = line->bytesToWrite();
-    if (auto *port = qobject_cast<QSerialPort *>(line))
-        unsent += driverQueue(port);
-    return unsent;
+    SerialLine *serial = SerialLine::of(line);
+    const qint64 queued = serial ? serial->driverQueue() : 0;
+    return queued < 0 ? -1 : line->bytesToWrite() + queued;
 }
 
 void SendWait::start(QIODevice *device, std::chrono::milliseconds limit)
@@ -63,8 +40,8 @@ void SendWait::start(QIODevice *device, std::chrono::milliseconds limit)
     if (device)
         written = connect(device, &QIODevice::bytesWritten, this, &SendWait::check);
     // Hand the port's buffer to the driver now, not on a later turn.
-    if (auto *port = qobject_cast<QSerialPort *>(device))
-        port->flush();
+    if (SerialLine *serial = SerialLine::of(device))
+        serial->flush();
     check();
 }
 
@@ -87,12 +64,12 @@ void SendWait::check()
         return;
     }
     // Other lines say when they have written; a port's driver does not.
-    auto *port = qobject_cast<QSerialPort *>(line.data());
-    if (!port)
+    SerialLine *serial = SerialLine::of(line);
+    if (!serial)
         return;
     // Qt gives up on a write the driver refused for now; try again.
-    if (port->bytesToWrite() > 0)
-        port->flush();
+    if (line->bytesToWrite() > 0)
+        serial->flush();
     poll.start(PollInterval);
 }
 

@@ -26,7 +26,8 @@ public:
     void start(QIODevice *line, std::chrono::milliseconds limit = Limit);
     void stop();
 
-    // Bytes written to the line that have not left the host yet.
+    // Bytes written to the line that have not left the host yet; -1 for a
+    // port that can no longer tell.
     static qint64 unsentBytes(QIODevice *line);
 
 signals:

@@ -3,9 +3,9 @@
 
 #include "device/FlashWriter.h"
 #include "serial/Modem.h"
+#include "serial/SerialLine.h"
 
 #include <QElapsedTimer>
-#include <QSerialPort>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -39,7 +39,7 @@ struct Connection
 {
     Modem modem;
     bool open(const QString &path) { return modem.openPort(path); }
-    QSerialPort *port() { return modem.device(); }
+    QIODevice *port() { return modem.device(); }
 };
 
 // The pattern image written to a fresh simulated instrument.
@@ -222,7 +222,7 @@ void FlashWriterTest::lastBytesThatCannotLeaveFailInTime()
     QVERIFY(writer.start(line.port(), patternImage(), 63));
     QCOMPARE(peer.receive(8, 1s), QByteArray("@g#####;"));
     // Output stopped, as by a far end's flow control: the block stays put.
-    const int fd = int(line.port()->handle());
+    const int fd = int(SerialLine::of(line.port())->handle());
     QCOMPARE(::tcflow(fd, TCOOFF), 0);
     QElapsedTimer clock;
     clock.start();

@@ -140,11 +140,13 @@ void ModemTest::baudRateTakesOnlyKnownRates()
     if (requested)
         modem.setBaudRate(requested);
     QVERIFY(modem.openPort(peer.devicePath()));
-    QCOMPARE(modem.device()->baudRate(), used);
-    QCOMPARE(modem.device()->dataBits(), QSerialPort::Data8);
-    QCOMPARE(modem.device()->parity(), QSerialPort::NoParity);
-    QCOMPARE(modem.device()->stopBits(), QSerialPort::OneStop);
-    QCOMPARE(modem.device()->flowControl(), QSerialPort::NoFlowControl);
+    auto *port = qobject_cast<QSerialPort *>(modem.device());
+    QVERIFY(port);
+    QCOMPARE(port->baudRate(), used);
+    QCOMPARE(port->dataBits(), QSerialPort::Data8);
+    QCOMPARE(port->parity(), QSerialPort::NoParity);
+    QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
 }
 
 void ModemTest::portFaultsSayWhatToDo_data()

@@ -1,4 +1,4 @@
-#include "serial/HangUpWatch.h"
+#include "serial/unix/HangUpWatch.h"
 
 #include <QEvent>
 #include <QSerialPort>

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "serial/PortIdentity.h"
+
+#include <QList>
+#include <QString>
+
+// The serial ports the system knows of now, as its own serial layer lists
+// them. Defined by the system's backend.
+class SystemPorts
+{
+public:
+    struct Port
+    {
+        QString path; // what opens it: /dev/ttyUSB0, COM3
+        QString name; // the system's short name: ttyUSB0, COM3
+        PortIdentity identity;
+    };
+
+    static QList<Port> list();
+};

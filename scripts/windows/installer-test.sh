@@ -62,6 +62,7 @@ cp "$here/../../app/resources/images/fwloader.ico" "$work/old/images/"
 echo old >"$work/old/old-only.dll"
 bash "$here/installer.sh" "$work/old" 0.0.1 "$work/zirbelwerk-0.0.1-setup.exe"
 
+check "not installed yet" absent "$uninstall_key"
 path_before="$(machine_path)"
 check "older version installs silently" "$wine" "$work/zirbelwerk-0.0.1-setup.exe" /S
 check "older version installed" test -e "$folder/old-only.dll"

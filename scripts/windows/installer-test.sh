@@ -48,8 +48,8 @@ absent() { ! present "$@"; }
 # The uninstaller returns at once and works on from a copy of itself; the
 # folder goes last.
 wait_removed() {
-    local i
-    for i in $(seq 100); do
+    local _
+    for _ in $(seq 100); do
         [ -e "$folder" ] || return 0
         sleep 0.2
     done

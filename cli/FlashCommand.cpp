@@ -159,6 +159,9 @@ QString FlashCommand::withDevicePath(const QString &name) const
 
 void FlashCommand::finish(int exitCode)
 {
+    // A console being closed ends the program as soon as this is done.
+    if (stopPolicy.closing())
+        StopSignals::closeHandled();
     const bool written = session && !session->isRunning() && session->outcome().isWritten();
     reporter.summary(written ? 1 : 0, session && !written ? 1 : 0, exitCode);
     search.disconnect(this);

@@ -326,6 +326,8 @@ void MultiFlash::checkDone()
     roundTimer.stop();
     const int code = exitCode();
     printSummary(code);
+    if (stopPolicy.closing())
+        StopSignals::closeHandled();
     emit finished(code);
 }
 

@@ -5,7 +5,8 @@
 // says it its own way. A write stopped halfway leaves the instrument stuck
 // in it, so the first stop lets every running write end; a second SIGINT
 // or SIGTERM stops them anyway. SIGHUP (the terminal is gone, the
-// instrument is not) never stops a write.
+// instrument is not) never stops a write. A console being closed (Windows)
+// leaves no time to end a write: it is stopped, and its record line told.
 class StopPolicy
 {
 public:
@@ -19,8 +20,11 @@ public:
     Action onSignal(int signalNumber, bool writing);
     // Whether any stop came: take no new instrument.
     bool stopAsked() const { return stops > 0 || hungUp; }
+    // The console is being closed (Windows): the program ends in seconds.
+    bool closing() const { return closed; }
 
 private:
     int stops = 0;
     bool hungUp = false;
+    bool closed = false;
 };

@@ -38,6 +38,8 @@ void StopSignalsTest::policyLetsAWriteEndUnlessAskedTwice_data()
     QTest::newRow("twice") << QList<int> {SIGINT, SIGTERM} << QList<A> {A::KeepWriting, A::InterruptWrites};
     QTest::newRow("hang-ups never stop a write") << QList<int> {SIGHUP, SIGHUP, SIGINT}
                                                  << QList<A> {A::EndAfterWrites, A::EndAfterWrites, A::KeepWriting};
+    // Windows ends the program seconds after its console began to close.
+    QTest::newRow("console closing") << QList<int> {StopSignals::Closing} << QList<A> {A::InterruptWrites};
 }
 
 // While writing: the window and the flasher act on these alike.

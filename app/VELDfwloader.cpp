@@ -1,7 +1,6 @@
 #include "app/VELDfwloader.h"
 
 #include "app/CloseGuard.h"
-#include "device/FlashWriter.h"
 #include "device/SearchTiming.h"
 #include "device/StopSignals.h"
 #include "serial/Modem.h"
@@ -52,6 +51,8 @@ VELDfwloader::VELDfwloader()
     windowFont.setWeight(QFont::Normal);
     setFont(windowFont);
 
+    if (const QString warning = PortNames::unsearchedWarning(); !warning.isEmpty())
+        qDebug().noquote() << warning;
     modem->closePort();
     modem->setBaudRate(Modem::DefaultBaudRate);
     searchTimer->start(SearchTiming::FirstStep);
@@ -62,6 +63,14 @@ VELDfwloader::VELDfwloader()
             [this] { showCloseRefused(); },
             this));
     connect(new StopSignals(this), &StopSignals::received, this, &VELDfwloader::stopRequested);
+
+    connect(&writeSession, &WriteSession::progressed, this, &VELDfwloader::showBlockProgress);
+    connect(&writeSession, &WriteSession::finished, this, &VELDfwloader::finishFlashWrite);
+    connect(&flashRecord, &FlashRecord::appended, this, &VELDfwloader::showRecorded);
+    blockLabelPause = new QTimer(this);
+    blockLabelPause->setSingleShot(true);
+    blockLabelPause->setInterval(WriteSession::ProgressInterval);
+    connect(blockLabelPause, &QTimer::timeout, this, &VELDfwloader::paintBlockProgress);
 }
 
 VELDfwloader::~VELDfwloader()
@@ -69,8 +78,14 @@ VELDfwloader::~VELDfwloader()
     QSettings settings(SettingsOrganization, SettingsApplication);
     settings.setValue(FontSizeKey, fontSize);
     settings.sync();
-    // A write still running ends before its port closes with the modem.
-    delete flashWriter;
+    // A record line still waiting for its lock gets one last try.
+    disconnect(&flashRecord, nullptr, this, nullptr);
+    disconnect(&writeSession, nullptr, this, nullptr);
+    connect(&flashRecord, &FlashRecord::appended, [this](bool written) {
+        if (!written)
+            qDebug().noquote() << flashRecord.errorString();
+    });
+    flashRecord.abandon();
 }
 
 // Beside the progress texts, which replace each other, until the write ends.
@@ -88,16 +103,25 @@ void VELDfwloader::on_pushButton_3_clicked()
     close();
 }
 
-// Stopped in the middle, the instrument would be left half written: the
-// request waits for the write's end (and its record).
-void VELDfwloader::stopRequested()
+// A write stopped in the middle would leave the instrument half written:
+// the window ends once the write and its record line are done, unless a
+// second stop insists.
+void VELDfwloader::stopRequested(int signalNumber)
 {
-    if (flashWriteRunning()) {
+    switch (stopPolicy.onSignal(signalNumber, flashWriteRunning())) {
+    case StopPolicy::Action::EndNow:
+        quitNow();
+        return;
+    case StopPolicy::Action::KeepWriting:
+    case StopPolicy::Action::EndAfterWrites:
         quitAfterWrite = true;
         showCloseRefused();
         return;
+    case StopPolicy::Action::InterruptWrites:
+        quitAfterWrite = true;
+        writeSession.interrupt();
+        return;
     }
-    quitNow();
 }
 
 // As Exit does; quit() also ends a file dialog that is open.

@@ -2,8 +2,10 @@
 
 #include "ui_VELDfwloader.h"
 
-#include "app/WriteRecorder.h"
+#include "device/FlashRecord.h"
 #include "device/SearchStep.h"
+#include "device/StopPolicy.h"
+#include "device/WriteSession.h"
 #include "image/FirmwareImage.h"
 
 #include <QMainWindow>
@@ -12,8 +14,6 @@
 
 #include <memory>
 
-class FlashOutcome;
-class FlashWriter;
 class Modem;
 class QLabel;
 class QTimer;
@@ -47,9 +47,10 @@ private:
     bool flashWriteRunning() const;
     void setBusy(bool busy);
     void showCloseRefused();
-    void recordWrite(const FlashOutcome &outcome);
+    WriteSession::Target writeTarget() const;
+    void showRecorded(bool written);
     // SIGINT, SIGTERM, SIGHUP
-    void stopRequested();
+    void stopRequested(int signalNumber);
     void quitNow();
 
     Ui::ZirbelWerk ui;
@@ -68,11 +69,12 @@ private:
     bool debugTrace = false;
     char replyBuffer[SearchState::ReplyBufferSize];
 
-    FlashWriter *flashWriter = nullptr;
+    FlashRecord flashRecord;
+    WriteSession writeSession {FlashRecord::ProgramWindow, flashRecord};
     QTimer *blockLabelPause = nullptr;
     QString blockProgress;
     QLabel *closeRefusedNote = nullptr;
-    WriteRecorder recorder;
+    StopPolicy stopPolicy;
     bool quitAfterWrite = false;
 
     friend class WindowProbe; // tests reach the search state through it

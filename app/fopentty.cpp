@@ -34,7 +34,6 @@ void VELDfwloader::showSearchStep(SearchStep::Outcome outcome)
         return;
     ui.statusBar->showMessage(DialogueText::found(portName), 0);
     ui.label_3->setText(DialogueText::firmwareVersion(firmwareVersion));
-    recorder.instrumentFound(firmwareVersion);
     ui.pushButton->setEnabled(true);
 }
 

@@ -31,7 +31,7 @@ void VELDfwloader::on_pushButton_clicked()
     }
     image = loader.image();
     imageLength = loader.imageLength();
-    recorder.fileAccepted(path, loader);
+    writeSession.fileAccepted(path, loader);
     ui.label->setText(DialogueText::hexAccepted(imageLength));
     // Empty unless something was passed over or may not be meant.
     ui.label->setToolTip(loader.warningText());

@@ -1,47 +1,33 @@
 #include "app/VELDfwloader.h"
 
 #include "device/DialogueText.h"
-#include "device/FlashWriter.h"
 #include "serial/Modem.h"
+#include "serial/PortNames.h"
 
 #include <QDebug>
 #include <QLabel>
 #include <QTimer>
 
-#include <chrono>
-
-namespace {
-
-// Ten changes a second are plenty to watch. A repaint per block costs CPU,
-// and right after a block it holds the CPU just as the block is on its way.
-constexpr std::chrono::milliseconds BlockLabelInterval{100};
-
-} // namespace
-
-// Starts the flash write; the writer reports back through the event loop,
+// Starts the flash write; the session reports back through the event loop,
 // so the window keeps painting and a silent instrument cannot hang it.
 void VELDfwloader::on_pushButton_2_clicked()
 {
     if (flashWriteRunning())
         return;
-    recorder.writeStarted();
-    if (!flashWriter) {
-        flashWriter = new FlashWriter(this);
-        connect(flashWriter, &FlashWriter::blockReleased, this, &VELDfwloader::showBlockProgress);
-        connect(flashWriter, &FlashWriter::finished, this, &VELDfwloader::finishFlashWrite);
-        blockLabelPause = new QTimer(this);
-        blockLabelPause->setSingleShot(true);
-        blockLabelPause->setInterval(BlockLabelInterval);
-        connect(blockLabelPause, &QTimer::timeout, this, &VELDfwloader::paintBlockProgress);
-    }
     ui.label_2->setPalette(palette());
     ui.label_2->setToolTip(QString());
-    if (!flashWriter->start(portOpen ? modem->device() : nullptr, image, imageLength)) {
-        finishFlashWrite(false);
-        return;
-    }
+    // Only the found instrument's port: a port still being asked is none.
+    if (!writeSession.start(portOpen ? modem->device() : nullptr, writeTarget(), image, imageLength))
+        return; // the outcome is shown already
     setBusy(true);
     ui.statusBar->showMessage(DialogueText::writeStarting(), 0);
+}
+
+WriteSession::Target VELDfwloader::writeTarget() const
+{
+    if (!portOpen)
+        return {};
+    return {portName, PortNames::devicePath(portName), firmwareVersion};
 }
 
 void VELDfwloader::showBlockProgress(int released, int blocks)
@@ -70,32 +56,32 @@ void VELDfwloader::finishFlashWrite(bool written)
     setBusy(false);
     if (closeRefusedNote)
         closeRefusedNote->hide();
-    const FlashOutcome outcome = flashWriter->outcome();
+    const FlashOutcome outcome = writeSession.outcome();
     ui.label_2->setText(outcome.shortText());
     colourLabel(ui.label_2, written ? Qt::darkGreen : Qt::red);
-    // The whole reason, and what to do now, where there is room for it.
+    // What to do now, in short where it is seen; the whole text on hovering.
     ui.label_2->setToolTip(written ? QString() : outcome.fullText());
-    ui.statusBar->showMessage(outcome.fullText(), 0);
+    ui.statusBar->showMessage(outcome.statusText(), 0);
     if (written)
         ui.label_3->setText(DialogueText::newFirmwareExit());
-    recordWrite(outcome);
+    ui.label_3->setToolTip(QString());
 }
 
 // The status bar keeps the write's outcome; a record that failed is told
 // beside the firmware version.
-void VELDfwloader::recordWrite(const FlashOutcome &outcome)
+void VELDfwloader::showRecorded(bool written)
 {
-    const QString warning = recorder.writeEnded(portName, imageLength, outcome);
+    const QString warning = written ? QString() : flashRecord.errorString();
     ui.label_3->setToolTip(warning);
     if (!warning.isEmpty())
         qDebug().noquote() << warning;
-    if (quitAfterWrite)
+    if (quitAfterWrite && !flashRecord.isAppending())
         quitNow();
 }
 
 bool VELDfwloader::flashWriteRunning() const
 {
-    return flashWriter && flashWriter->isRunning();
+    return writeSession.isRunning();
 }
 
 void VELDfwloader::setBusy(bool busy)

@@ -889,7 +889,9 @@ void chooseWinePrograms(Loaders &loaders, const QStringList &names, const QComma
 int main(int argc, char *argv[])
 {
 #ifdef ZW_BENCH_WINDOW
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless a platform is asked for (xcb under Xvfb: window-xvfb.sh).
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     // The window keeps its font size in the settings; not the user's.
     QStandardPaths::setTestModeEnabled(true);
@@ -932,6 +934,9 @@ int main(int argc, char *argv[])
     chooseWinePrograms(loaders, parser.value(QStringLiteral("loaders")).split(QLatin1Char(',')), parser, image,
                        scratch);
     std::printf("%s: %d blocks of %d bytes\n", ZW_HEX_FILE, image.blocks, FlashWriter::BlockSize);
+#ifdef ZW_BENCH_WINDOW
+    std::printf("window on Qt's %s platform\n", qPrintable(QGuiApplication::platformName()));
+#endif
     if (unpacedRuns > 0)
         unpaced(image, Setup{false, 0, 0}, unpacedRuns, loaders);
     if (pacedRuns > 0)

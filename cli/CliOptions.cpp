@@ -1,13 +1,19 @@
 #include "cli/CliOptions.h"
 
 #include "device/FlashWriter.h"
+#include "image/FirmwareImage.h"
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 
-#include <QHash>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+
+#include <functional>
 
 namespace {
 
+// %1 the last COM number, %2 the baud rates, %3 the --rearm-after default,
+// %4 the image's size, %5 and %6 the reply limits in seconds.
 const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex\n"
     "        zirbelwerk-flash --info [--port NAME]... [--all]\n"
@@ -15,22 +21,22 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "        zirbelwerk-flash --list\n"
     "\n"
     "Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,\n"
-    "HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.\n"
+    "HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.\n"
     "\n"
     "  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);\n"
     "                         mehrmals: alle diese Ports zugleich\n"
-    "  -b, --baud RATE        9600, 57600 (Standard) oder 115200\n"
-    "  --all                  jede HW an COM1 bis COM50, alle zugleich\n"
+    "  -b, --baud RATE        %2\n"
+    "  --all                  jede HW an COM1 bis COM%1, alle zugleich\n"
     "  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal\n"
     "                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)\n"
-    "  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)\n"
+    "  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)\n"
     "  --info                 nur HW suchen und Port, Geraet und Version zeigen\n"
     "  --json                 auf stdout nur JSON-Zeilen (check, found, progress,\n"
     "                         outcome, summary)\n"
     "  --record DATEI         Protokoll hierhin statt ins gemeinsame\n"
     "  --check                nur die Datei pruefen, keine HW\n"
-    "  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben\n"
-    "  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht\n"
+    "  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben\n"
+    "  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht\n"
     "  -h, --help             diese Hilfe\n"
     "  --version              Versionsnummer zeigen\n"
     "\n"
@@ -41,114 +47,143 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "  3  keine HW gefunden\n"
     "  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)\n"
     "  5  durch ein Signal beendet, bevor alles geschrieben war\n"
+    "     (--watch: 0, wenn gerade nichts geschrieben wurde)\n"
     "\n"
     "Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;\n"
     "ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).\n"
     "\n"
-    "Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
-    "bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).\n"
+    "Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
+    "bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).\n"
     "\n"
     "ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.");
 
-// The help text names the limits in words.
-static_assert(FlashWriter::FirstReplyTimeout == std::chrono::seconds(15));
-static_assert(FlashWriter::BlockReplyTimeout == std::chrono::seconds(3));
+struct Option
+{
+    const char *shortName; // nullptr: none
+    const char *longName;
+    bool takesValue;
+};
+
+const Option Options[] = {
+    {"p", "port", true},          {"b", "baud", true},
+    {nullptr, "all", false},      {nullptr, "watch", false},
+    {nullptr, "rearm-after", true}, {nullptr, "info", false},
+    {nullptr, "json", false},     {nullptr, "record", true},
+    {nullptr, "check", false},    {nullptr, "image-out", true},
+    {nullptr, "list", false},     {"h", "help", false},
+    {nullptr, "version", false},
+};
+
+QCommandLineOption parserOption(const Option &option)
+{
+    QStringList names {QString::fromLatin1(option.longName)};
+    if (option.shortName != nullptr)
+        names.prepend(QString::fromLatin1(option.shortName));
+    // Only the parser sees the description and value name; the help is ours.
+    return QCommandLineOption(names, QString(), option.takesValue ? QStringLiteral("value") : QString());
+}
 
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
 {
+    QCommandLineParser parser;
+    for (const Option &option : Options)
+        parser.addOption(parserOption(option));
     CliOptions options;
-    for (int i = 1; i < arguments.size(); ++i) {
-        if (!options.take(arguments, &i))
-            return options;
-    }
-    options.decideMode();
+    if (!parser.parse(arguments))
+        options.fail(parser.errorText());
+    else if (options.read(parser))
+        options.decideMode();
     return options;
 }
 
 QString CliOptions::helpText()
 {
-    return tr(Help);
-}
-
-bool CliOptions::take(const QStringList &arguments, int *index)
-{
-    const QString argument = arguments.at(*index);
-    if (argument == QLatin1String("--")) {
-        files << arguments.mid(*index + 1);
-        *index = int(arguments.size());
-        return true;
-    }
-    if (!argument.startsWith(QLatin1Char('-')) || argument == QLatin1String("-")) {
-        files << argument;
-        return true;
-    }
-    const qsizetype equals = argument.indexOf(QLatin1Char('='));
-    const QString name = argument.left(equals);
-    const QString inlineValue = equals < 0 ? QString() : argument.mid(equals + 1);
-    QString value;
-    if (equals < 0 && takeFlag(name))
-        return true;
-    if (name == QLatin1String("--check")) {
-        check = true;
-        if (equals >= 0)
-            files << inlineValue;
-    } else if (name == QLatin1String("--image-out"))
-        return takeValue(name, inlineValue, arguments, index, &imageOut);
-    else if (name == QLatin1String("--port") || name == QLatin1String("-p"))
-        return takeValue(name, inlineValue, arguments, index, &value) && setPort(value);
-    else if (name == QLatin1String("--baud") || name == QLatin1String("-b"))
-        return takeValue(name, inlineValue, arguments, index, &value) && setBaud(value);
-    else if (name == QLatin1String("--record"))
-        return takeValue(name, inlineValue, arguments, index, &record);
-    else if (name == QLatin1String("--rearm-after"))
-        return takeValue(name, inlineValue, arguments, index, &value) && setRearm(value);
-    else
-        return fail(tr("unbekannte Option %1").arg(argument));
-    return true;
-}
-
-bool CliOptions::takeFlag(const QString &name)
-{
-    const QHash<QString, bool *> flags {
-        {QStringLiteral("-h"), &help},       {QStringLiteral("--help"), &help},
-        {QStringLiteral("--version"), &version}, {QStringLiteral("--list"), &list},
-        {QStringLiteral("--all"), &all},     {QStringLiteral("--watch"), &watch},
-        {QStringLiteral("--info"), &info},   {QStringLiteral("--json"), &json},
+    const auto seconds = [](std::chrono::milliseconds time) {
+        return QString::number(std::chrono::duration_cast<std::chrono::seconds>(time).count());
     };
-    bool *flag = flags.value(name);
-    if (flag)
-        *flag = true;
-    return flag != nullptr;
+    return tr(Help).arg(QString::number(PortNames::ComCount), baudRates(true),
+                        QString::number(RearmAfterDefault.count()), QString::number(FirmwareCellCount),
+                        seconds(FlashWriter::FirstReplyTimeout), seconds(FlashWriter::BlockReplyTimeout));
 }
 
-bool CliOptions::takeValue(const QString &name, const QString &inlineValue, const QStringList &arguments,
-                           int *index, QString *value)
+QStringList CliOptions::optionNames()
 {
-    const bool inlined = arguments.at(*index).contains(QLatin1Char('='));
-    if (!inlined && *index + 1 >= arguments.size())
-        return fail(tr("%1 braucht einen Wert").arg(name));
-    *value = inlined ? inlineValue : arguments.at(++*index);
-    if (value->isEmpty())
-        return fail(tr("%1 braucht einen Wert").arg(name));
+    QStringList names;
+    for (const Option &option : Options) {
+        const QString longName = QLatin1String("--") + QLatin1String(option.longName);
+        names << longName;
+        if (option.shortName != nullptr)
+            names << QLatin1Char('-') + QLatin1String(option.shortName) + QLatin1Char(' ') + longName;
+    }
+    return names;
+}
+
+// "9600, 57600 oder 115200", the default marked if asked.
+QString CliOptions::baudRates(bool markDefault)
+{
+    QStringList rates;
+    for (const int rate : Modem::BaudRates) {
+        const bool marked = markDefault && rate == Modem::DefaultBaudRate;
+        //: the default baud rate in a list
+        rates << (marked ? tr("%1 (Standard)").arg(rate) : QString::number(rate));
+    }
+    const QString last = rates.takeLast();
+    //: the last item of a list
+    return tr("%1 oder %2").arg(rates.join(QLatin1String(", ")), last);
+}
+
+bool CliOptions::read(const QCommandLineParser &parser)
+{
+    const std::pair<const char *, bool CliOptions::*> flags[] = {
+        {"help", &CliOptions::help}, {"version", &CliOptions::version}, {"list", &CliOptions::list},
+        {"all", &CliOptions::all},   {"watch", &CliOptions::watch},     {"info", &CliOptions::info},
+        {"json", &CliOptions::json}, {"check", &CliOptions::check},
+    };
+    for (const auto &[name, flag] : flags)
+        this->*flag = parser.isSet(QString::fromLatin1(name));
+    files = parser.positionalArguments();
+    return readValues(parser);
+}
+
+// Each value in turn, so the first one that cannot be used is named.
+bool CliOptions::readValues(const QCommandLineParser &parser)
+{
+    const std::pair<const char *, std::function<bool(const QString &)>> valued[] = {
+        {"port", [this](const QString &text) { return setPort(text); }},
+        {"baud", [this](const QString &text) { return setBaud(text); }},
+        {"rearm-after", [this](const QString &text) { return setRearm(text); }},
+        {"record", [this](const QString &text) { record = text; return true; }},
+        {"image-out", [this](const QString &text) { imageOut = text; return true; }},
+    };
+    for (const auto &[name, take] : valued) {
+        for (const QString &value : parser.values(QString::fromLatin1(name))) {
+            if (value.isEmpty())
+                return fail(tr("%1 braucht einen Wert").arg(QLatin1String("--") + QLatin1String(name)));
+            if (!take(value))
+                return false;
+        }
+    }
     return true;
 }
 
 bool CliOptions::setBaud(const QString &text)
 {
-    bool number = false;
-    const int rate = text.toInt(&number);
-    if (!number || !Modem::isBaudRate(rate))
-        return fail(tr("--baud %1 geht nicht: nur 9600, 57600 oder 115200").arg(text));
+    bool isNumber = false;
+    const int rate = text.toInt(&isNumber);
+    if (!isNumber || !Modem::isBaudRate(rate))
+        return fail(tr("--baud %1 geht nicht: nur %2").arg(text, baudRates(false)));
     baudRate = rate;
     return true;
 }
 
 bool CliOptions::setPort(const QString &text)
 {
-    if (PortNames::comNumber(text) == 0 && !text.startsWith(QLatin1Char('/')))
-        return fail(tr("--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0").arg(text));
+    const int com = PortNames::comNumber(text);
+    if ((com < 1 || com > PortNames::ComCount) && !text.startsWith(QLatin1Char('/')))
+        return fail(tr("--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0")
+                            .arg(text).arg(PortNames::ComCount));
     if (!ports.contains(text))
         ports << text;
     port = ports.size() == 1 ? text : QString();
@@ -157,11 +192,13 @@ bool CliOptions::setPort(const QString &text)
 
 bool CliOptions::setRearm(const QString &text)
 {
-    bool number = false;
-    rearmAfterSeconds = text.toInt(&number);
+    bool isNumber = false;
+    rearmAfterSeconds = text.toInt(&isNumber);
     rearmGiven = true;
-    if (!number || rearmAfterSeconds < 1 || rearmAfterSeconds > 3600)
-        return fail(tr("--rearm-after %1 geht nicht: Sekunden von 1 bis 3600").arg(text));
+    const QString shortest = QString::number(RearmAfterShortest.count());
+    const QString longest = QString::number(RearmAfterLongest.count());
+    if (!isNumber || rearmAfterSeconds < RearmAfterShortest.count() || rearmAfterSeconds > RearmAfterLongest.count())
+        return fail(tr("--rearm-after %1 geht nicht: Sekunden von %2 bis %3").arg(text, shortest, longest));
     return true;
 }
 
@@ -177,11 +214,24 @@ bool CliOptions::checkCombination()
         return fail(tr("--watch passt nicht zu --all oder --info"));
     if (rearmGiven && !watch)
         return fail(tr("--rearm-after nur zusammen mit --watch"));
-    if (check && (forFlash || info || json || !record.isEmpty()))
-        return fail(tr("--check beruehrt keine HW; --port und --baud passen nicht dazu"));
+    if (check) {
+        const QString given = firstGiven({{!ports.isEmpty(), "--port"}, {baudRate != 0, "--baud"}, {all, "--all"},
+                                          {watch, "--watch"}, {info, "--info"}, {json, "--json"},
+                                          {!record.isEmpty(), "--record"}});
+        if (!given.isEmpty())
+            return fail(tr("--check beruehrt keine HW; %1 passt nicht dazu").arg(given));
+    }
     if (info && !files.isEmpty())
         return fail(tr("--info schreibt nichts: keine HEX-Datei angeben"));
     return true;
+}
+
+QString CliOptions::firstGiven(std::initializer_list<std::pair<bool, const char *>> options)
+{
+    for (const auto &[given, name] : options)
+        if (given)
+            return QString::fromLatin1(name);
+    return {};
 }
 
 void CliOptions::decideMode()

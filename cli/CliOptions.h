@@ -4,6 +4,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
+#include <initializer_list>
+#include <utility>
+
+class QCommandLineParser;
+
 // The flasher's command line: what to do and with which file and port.
 class CliOptions
 {
@@ -12,8 +18,14 @@ class CliOptions
 public:
     enum class Mode { Invalid, Help, Version, List, Check, Flash, Info };
 
+    static constexpr std::chrono::seconds RearmAfterDefault {3};
+    static constexpr std::chrono::seconds RearmAfterShortest {1};
+    static constexpr std::chrono::seconds RearmAfterLongest {3600};
+
     static CliOptions parse(const QStringList &arguments);
     static QString helpText();
+    // Every option the parser takes: "--name", and "-x --name" for a short form.
+    static QStringList optionNames();
 
     Mode mode = Mode::Invalid;
     QString error;     // why the call is Invalid, in the user's language
@@ -26,20 +38,20 @@ public:
     bool watch = false; // keep writing instruments as they come
     bool json = false;  // stdout carries JSON lines only
     QString record;     // the record file; empty = the shared one
-    int rearmAfterSeconds = 3;
+    int rearmAfterSeconds = int(RearmAfterDefault.count());
 
     // Several instruments at once (--all, several --port, --watch).
     bool isMulti() const { return all || watch || ports.size() > 1; }
 
 private:
-    bool take(const QStringList &arguments, int *index);
-    bool takeValue(const QString &name, const QString &inlineValue, const QStringList &arguments,
-                   int *index, QString *value);
+    bool read(const QCommandLineParser &parser);
+    bool readValues(const QCommandLineParser &parser);
     bool setBaud(const QString &text);
     bool setPort(const QString &text);
     bool setRearm(const QString &text);
-    bool takeFlag(const QString &name);
     bool checkCombination();
+    static QString firstGiven(std::initializer_list<std::pair<bool, const char *>> options);
+    static QString baudRates(bool markDefault);
     void decideMode();
     bool fail(const QString &text);
 

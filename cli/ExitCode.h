@@ -1,5 +1,7 @@
 #pragma once
 
+#include "device/FlashOutcome.h"
+
 // The flasher's process exit codes; scripts branch on them, so they never change.
 namespace ExitCode {
 constexpr int Success = 0;       // flash written, or file accepted by --check
@@ -8,4 +10,11 @@ constexpr int FileRefused = 2;
 constexpr int NoInstrument = 3;
 constexpr int WriteFailed = 4;
 constexpr int Stopped = 5;       // a signal stopped it before the write was done
+
+inline int of(const FlashOutcome &outcome)
+{
+    if (outcome.isWritten())
+        return Success;
+    return outcome.failure() == FlashOutcome::Failure::Interrupted ? Stopped : WriteFailed;
+}
 } // namespace ExitCode

@@ -38,7 +38,7 @@ QJsonObject jsonOf(const HexLoader::Warning &warning)
 } // namespace
 
 FirmwareCheck::FirmwareCheck(Reporter &reporter)
-    : reporter(reporter), loader(loaderOnEmptyImage())
+    : reporter(reporter), hexLoader(loaderOnEmptyImage())
 {
 }
 
@@ -47,14 +47,14 @@ FirmwareCheck::~FirmwareCheck() = default;
 bool FirmwareCheck::load(const QString &path)
 {
     filePath = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
-    if (!loader->loadFile(path)) {
+    if (!hexLoader->loadFile(path)) {
         reporter.warn(DialogueText::hexRefused());
-        reporter.warn(loader->errorString());
+        reporter.warn(hexLoader->errorString());
         report(false);
         return false;
     }
     reporter.say(DialogueText::hexAccepted(imageLength()));
-    for (const HexLoader::Warning &warning : loader->warnings())
+    for (const HexLoader::Warning &warning : hexLoader->warnings())
         reporter.warn(warning.text);
     reporter.say(tr("Bloecke: %1 zu %2 Byte").arg(blockTotal()).arg(FlashWriter::BlockSize));
     report(true);
@@ -65,13 +65,13 @@ void FirmwareCheck::report(bool accepted) const
 {
     QJsonArray warnings;
     if (accepted) {
-        for (const HexLoader::Warning &warning : loader->warnings())
+        for (const HexLoader::Warning &warning : hexLoader->warnings())
             warnings.append(jsonOf(warning));
     }
     reporter.emitJson(QStringLiteral("check"),
                       {{QStringLiteral("file"), filePath.isEmpty() ? QJsonValue() : QJsonValue(filePath)},
                        {QStringLiteral("accepted"), accepted},
-                       {QStringLiteral("message"), accepted ? QJsonValue() : QJsonValue(loader->errorString())},
+                       {QStringLiteral("message"), accepted ? QJsonValue() : QJsonValue(hexLoader->errorString())},
                        {QStringLiteral("image_length"), numberOrNull(imageLength(), accepted)},
                        {QStringLiteral("blocks"), numberOrNull(blockTotal(), accepted)},
                        {QStringLiteral("warnings"), warnings}});
@@ -84,9 +84,7 @@ int FirmwareCheck::blockTotal() const
 
 bool FirmwareCheck::writeBinary(const QString &path)
 {
-    QByteArray bytes(FirmwareCellCount, Qt::Uninitialized);
-    for (int i = 0; i < FirmwareCellCount; ++i)
-        bytes[i] = char(image()[size_t(i)] & 0xFF);
+    const QByteArray bytes = firmwareBytes(image());
     // Never a half-written image under the name a script asked for.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

@@ -24,18 +24,17 @@ public:
     // The image's low bytes, one per cell; false with a message if it fails.
     bool writeBinary(const QString &path);
 
-    const FirmwareImage &image() const { return loader->image(); }
+    const FirmwareImage &image() const { return hexLoader->image(); }
+    const HexLoader &loader() const { return *hexLoader; }
     // The file last loaded, made absolute.
     QString path() const { return filePath; }
-    qint64 fileSize() const { return loader->fileSize(); }
-    QByteArray fileSha256() const { return loader->fileSha256(); }
-    qint32 imageLength() const { return loader->imageLength(); }
+    qint32 imageLength() const { return hexLoader->imageLength(); }
     int blockTotal() const;
 
 private:
     void report(bool accepted) const;
 
     Reporter &reporter;
-    std::unique_ptr<HexLoader> loader;
+    std::unique_ptr<HexLoader> hexLoader;
     QString filePath;
 };

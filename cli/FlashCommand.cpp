@@ -6,7 +6,6 @@
 #include "device/DialogueText.h"
 #include "serial/PortNames.h"
 
-#include <csignal>
 
 FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject *parent)
     : QObject(parent),
@@ -15,8 +14,9 @@ FlashCommand::FlashCommand(const CliOptions &options, Console &console, QObject 
       firmware(reporter),
       search(modem, options.port.isEmpty() ? PortNames::comNames() : QStringList {options.port}),
       progress(console),
-      recorder(reporter, options.record)
+      record(options.record.isEmpty() ? FlashRecord::defaultPath() : options.record)
 {
+    reporter.warnWhenNotRecorded(record);
     connectSearch();
     connect(&stopSignals, &StopSignals::received, this, &FlashCommand::onStopSignal);
 }
@@ -41,7 +41,9 @@ void FlashCommand::connectSearch()
     if (!options.port.isEmpty())
         connect(&search, &DeviceSearch::portUnavailable, this, [this](const QString &, const QString &reason) {
             const auto kind = modem.fault().kind();
-            if (kind == PortFault::Kind::Missing || kind == PortFault::Kind::NoSuchName)
+            if (kind == PortFault::Kind::NoSuchName)
+                reporter.warn(FlasherText::seeList(reason));
+            else if (kind == PortFault::Kind::Missing)
                 reporter.warn(reason);
         });
     connect(&search, &DeviceSearch::silent, this, &FlashCommand::onSilent);
@@ -67,7 +69,7 @@ void FlashCommand::showTrying(const QString &name)
 
 void FlashCommand::onSilent(const QString &name)
 {
-    if (recorder.lastWriteUnfinished(PortNames::devicePath(name)))
+    if (record.lastWriteUnfinished(PortNames::devicePath(name)))
         reporter.warn(FlasherText::stillWaiting(withDevicePath(name)));
 }
 
@@ -75,18 +77,18 @@ void FlashCommand::onFound(const QString &name, int firmwareVersion)
 {
     reporter.say(DialogueText::found(withDevicePath(name)));
     reporter.say(DialogueText::firmwareVersion(firmwareVersion));
-    const FlashSession::Target target {name, PortNames::devicePath(name), firmwareVersion};
+    const WriteSession::Target target {name, PortNames::devicePath(name), firmwareVersion};
     reporter.found(target.port, target.device, firmwareVersion);
-    session = std::make_unique<FlashSession>(modem, target, firmware);
-    connect(session.get(), &FlashSession::waiting, this, [this](int seconds) { progress.waiting(seconds); });
-    connect(session.get(), &FlashSession::progressed, this, [this](int released, int total) {
+    session = std::make_unique<WriteSession>(FlashRecord::ProgramFlasher, record);
+    session->fileAccepted(firmware.path(), firmware.loader());
+    connect(session.get(), &WriteSession::waiting, this, [this](int seconds) { progress.waiting(seconds); });
+    connect(session.get(), &WriteSession::progressed, this, [this](int released, int total) {
         progress.update(released);
         reporter.progress(session->target().port, released, total);
     });
-    connect(session.get(), &FlashSession::finished, this, &FlashCommand::onWriteFinished);
+    connect(session.get(), &WriteSession::finished, this, &FlashCommand::onWriteFinished);
     progress.begin(firmware.blockTotal());
-    session->start();
-    if (session->isRunning())
+    if (session->start(modem.device(), target, firmware.image(), firmware.imageLength()))
         reporter.say(DialogueText::writeStarting());
 }
 
@@ -102,44 +104,49 @@ void FlashCommand::onNotFound()
 void FlashCommand::onWriteFinished()
 {
     const FlashOutcome outcome = session->outcome();
-    QJsonObject entry = recorder.record(*session, firmware);
     reporter.progress(session->target().port, session->blocksSent(), session->blockTotal(), true);
-    reporter.emitJson(QStringLiteral("outcome"), entry);
-    int code = ExitCode::Success;
+    reporter.emitJson(QStringLiteral("outcome"), session->recordEntry());
     if (!outcome.isWritten()) {
         reporter.warn(outcome.text());
         if (!outcome.advice().isEmpty())
             reporter.warn(outcome.advice());
-        code = outcome.failure() == FlashOutcome::Failure::Interrupted ? ExitCode::Stopped : ExitCode::WriteFailed;
     } else {
         progress.end(session->blocksSent());
         reporter.say(outcome.text());
         progress.totalTime(session->seconds());
     }
-    reporter.summary(outcome.isWritten() ? 1 : 0, outcome.isWritten() ? 0 : 1, code);
-    finish(code);
+    const int code = ExitCode::of(outcome);
+    // The record line may wait a moment for its lock.
+    if (!record.isAppending()) {
+        finish(code);
+        return;
+    }
+    connect(&record, &FlashRecord::appended, this, [this, code] {
+        if (!record.isAppending())
+            finish(code);
+    });
 }
 
-// A write stopped halfway leaves the instrument stuck in it: the first stop
-// only warns, a second SIGINT or SIGTERM stops anyway. SIGHUP never stops a
-// write: the terminal is gone, the instrument is not.
 void FlashCommand::onStopSignal(int number)
 {
-    if (!session || !session->isRunning()) {
-        if (session)
-            return; // the outcome is on its way
+    switch (stopPolicy.onSignal(number, session && session->isRunning())) {
+    case StopPolicy::Action::EndNow:
+        if (session) {
+            record.abandon(); // the write has ended; only its record line waits
+            return;
+        }
         reporter.warn(FlasherText::stoppedBeforeWrite());
         finish(ExitCode::Stopped);
         return;
-    }
-    if (number == StopSignals::HangUp)
-        return;
-    if (!stopAsked) {
-        stopAsked = true;
+    case StopPolicy::Action::KeepWriting:
         reporter.warn(FlasherText::keepWriting());
         return;
+    case StopPolicy::Action::EndAfterWrites:
+        return;
+    case StopPolicy::Action::InterruptWrites:
+        session->interrupt();
+        return;
     }
-    session->interrupt();
 }
 
 QString FlashCommand::withDevicePath(const QString &name) const
@@ -152,6 +159,11 @@ QString FlashCommand::withDevicePath(const QString &name) const
 
 void FlashCommand::finish(int exitCode)
 {
+    // A console being closed ends the program as soon as this is done.
+    if (stopPolicy.closing())
+        StopSignals::closeHandled();
+    const bool written = session && !session->isRunning() && session->outcome().isWritten();
+    reporter.summary(written ? 1 : 0, session && !written ? 1 : 0, exitCode);
     search.disconnect(this);
     modem.closePort();
     emit finished(exitCode);

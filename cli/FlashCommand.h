@@ -2,12 +2,13 @@
 
 #include "cli/CliOptions.h"
 #include "cli/FirmwareCheck.h"
-#include "cli/FlashSession.h"
 #include "cli/ProgressPrinter.h"
-#include "cli/Recorder.h"
 #include "cli/Reporter.h"
 #include "device/DeviceSearch.h"
+#include "device/FlashRecord.h"
+#include "device/StopPolicy.h"
 #include "device/StopSignals.h"
+#include "device/WriteSession.h"
 #include "serial/Modem.h"
 
 #include <QObject>
@@ -49,8 +50,8 @@ private:
     Modem modem;
     DeviceSearch search;
     ProgressPrinter progress;
-    Recorder recorder;
+    FlashRecord record;
     StopSignals stopSignals;
-    std::unique_ptr<FlashSession> session;
-    bool stopAsked = false;
+    StopPolicy stopPolicy;
+    std::unique_ptr<WriteSession> session;
 };

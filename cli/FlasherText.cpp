@@ -22,6 +22,11 @@ QString FlasherText::notFound(const QString &where)
     return tr("Keine HW gefunden an %1").arg(where);
 }
 
+QString FlasherText::seeList(const QString &reason)
+{
+    return tr("%1 (siehe zirbelwerk-flash --list)").arg(reason);
+}
+
 QString FlasherText::noneFound()
 {
     return tr("Keine HW gefunden");

@@ -14,4 +14,6 @@ public:
     static QString stillWaiting(const QString &port);
     static QString notFound(const QString &where);
     static QString noneFound();
+    // A COM name without a device: where to see which ones have one.
+    static QString seeList(const QString &reason);
 };

@@ -5,18 +5,18 @@
 #include "cli/FlasherText.h"
 #include "cli/ProgressPrinter.h"
 #include "device/DialogueText.h"
+#include "device/VersionReply.h"
+#include "serial/DeviceId.h"
 #include "serial/PortIdentity.h"
 #include "serial/PortNames.h"
 
 #include <QFileInfo>
 
-#include <csignal>
 
 namespace {
 
 // The ports are asked about about once a second in --watch.
 constexpr std::chrono::milliseconds RoundInterval {1000};
-constexpr qint64 RedrawIntervalMs = 100;
 
 QString identityText(const PortIdentity &identity)
 {
@@ -28,11 +28,6 @@ QString identityText(const PortIdentity &identity)
         .simplified();
 }
 
-QString versionText(int version)
-{
-    return QString::asprintf("V%d.%02d", version / 100, version % 100);
-}
-
 } // namespace
 
 MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *parent)
@@ -41,16 +36,19 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
       console(console),
       reporter(console, options.json),
       firmware(reporter),
-      recorder(reporter, options.record)
+      record(options.record.isEmpty() ? FlashRecord::defaultPath() : options.record)
 {
+    reporter.warnWhenNotRecorded(record);
     roundTimer.setInterval(RoundInterval);
     connect(&roundTimer, &QTimer::timeout, this, &MultiFlash::probeRound);
     connect(&stopSignals, &StopSignals::received, this, &MultiFlash::onStopSignal);
+    connect(&record, &FlashRecord::appended, this, &MultiFlash::checkDone);
 }
 
 void MultiFlash::start()
 {
     if (options.mode == CliOptions::Mode::Flash && !firmware.load(options.file)) {
+        reporter.summary(0, 0, ExitCode::FileRefused);
         emit finished(ExitCode::FileRefused);
         return;
     }
@@ -63,7 +61,7 @@ void MultiFlash::start()
 
 // --watch follows USB adapters only, unless ports are named: the machine's
 // other serial ports may belong to something else entirely.
-QStringList MultiFlash::watchedDevices() const
+QStringList MultiFlash::watchedDevices()
 {
     QStringList devices;
     if (!options.ports.isEmpty()) {
@@ -72,25 +70,76 @@ QStringList MultiFlash::watchedDevices() const
     } else if (options.all || !options.watch) {
         for (const QString &name : PortNames::comNames())
             devices << PortNames::devicePath(name);
-    } else if (qEnvironmentVariableIsSet(PortNames::EnvironmentVariable)) {
+    } else if (PortNames::fromEnvironment()) {
         devices = PortNames::devicePaths();
     } else {
         for (const QString &path : PortNames::devicePaths()) {
-            const QString name = QFileInfo(path).fileName();
-            if (name.startsWith(QLatin1String("ttyUSB")) || name.startsWith(QLatin1String("ttyACM")))
+            if (PortNames::isUsbAdapter(path))
                 devices << path;
         }
     }
     devices.removeAll(QString());
     devices.removeDuplicates();
-    return devices;
+    return distinct(devices);
+}
+
+// --watch on USB adapters with none attached would otherwise wait without
+// a word.
+void MultiFlash::tellAdapterWait(const QStringList &devices)
+{
+    const bool followsAdapters = options.watch && options.ports.isEmpty()
+            && !PortNames::fromEnvironment();
+    if (!followsAdapters || devices.isEmpty() == waitingForAdapter)
+        return;
+    waitingForAdapter = devices.isEmpty();
+    if (waitingForAdapter)
+        reporter.say(tr("Kein USB-Seriell-Adapter angeschlossen: warte auf einen"));
+    else
+        reporter.say(tr("USB-Seriell-Adapter da: %1").arg(devices.join(QStringLiteral(", "))));
+}
+
+// One name per device, the first: a second opener of a device would break
+// into the first one's write. The others are told, not opened.
+QStringList MultiFlash::distinct(const QStringList &devices)
+{
+    QStringList kept;
+    QList<DeviceId> ids;
+    for (const QString &device : devices) {
+        const DeviceId id = DeviceId::of(device);
+        const qsizetype first = ids.indexOf(id);
+        if (id.isValid() && first >= 0) {
+            const QString port = PortNames::comName(device);
+            reportPort(port, device, PortFault::sameDevice(port, device, PortNames::comName(kept.at(first))));
+            continue;
+        }
+        kept << device;
+        ids << id;
+    }
+    return kept;
+}
+
+// Once per port and reason, also in --watch's rounds. Absent names are the
+// rule in a search over COM1 to COM50 and among adapters that come and go.
+void MultiFlash::reportPort(const QString &port, const QString &device, const PortFault &fault)
+{
+    const bool absent = fault.kind() == PortFault::Kind::Missing || fault.kind() == PortFault::Kind::NoSuchName;
+    const QString key = port + QLatin1Char('|') + fault.code();
+    if (fault.kind() == PortFault::Kind::None || (absent && options.ports.isEmpty()) || reportedPorts.contains(key))
+        return;
+    reportedPorts.insert(key);
+    reporter.warn(fault.text());
+    reporter.emitJson(QStringLiteral("port"), {{QStringLiteral("port"), port},
+                                               {QStringLiteral("device"), device},
+                                               {QStringLiteral("code"), fault.code()},
+                                               {QStringLiteral("message"), fault.text()}});
 }
 
 void MultiFlash::probeRound()
 {
-    if (stops > 0)
+    if (stopPolicy.stopAsked())
         return;
     const QStringList devices = watchedDevices();
+    tellAdapterWait(devices);
     for (const auto &slot : watched) {
         // A device path that went away takes a new instrument when it comes back.
         const bool running = slot->session && slot->session->isRunning();
@@ -116,9 +165,10 @@ void MultiFlash::probeRound()
 
 void MultiFlash::probe(Slot &slot)
 {
-    slot.port = comName(slot.device);
+    slot.port = PortNames::comName(slot.device);
     slot.session.reset();
-    slot.probe = std::make_unique<PortProbe>(slot.device);
+    // By its COM name, so that what the port says names both.
+    slot.probe = std::make_unique<PortProbe>(slot.port);
     connect(slot.probe.get(), &PortProbe::finished, this, [this, &slot] { onProbed(slot); });
     slot.probe->start(options.baudRate != 0 ? options.baudRate : Modem::DefaultBaudRate);
 }
@@ -126,8 +176,10 @@ void MultiFlash::probe(Slot &slot)
 void MultiFlash::onProbed(Slot &slot)
 {
     const PortProbe::Result result = slot.probe->result();
+    if (result == PortProbe::Result::Unavailable)
+        reportPort(slot.port, slot.device, slot.probe->modem().fault());
     if (result != PortProbe::Result::Found) {
-        const bool failedBefore = result == PortProbe::Result::NoReply && recorder.lastWriteUnfinished(slot.device);
+        const bool failedBefore = result == PortProbe::Result::NoReply && record.lastWriteUnfinished(slot.device);
         if (failedBefore && !options.watch)
             reporter.warn(FlasherText::stillWaiting(slot.port));
         slot.probe.reset();
@@ -136,12 +188,13 @@ void MultiFlash::onProbed(Slot &slot)
     }
     noteAnswer(slot);
     const int version = slot.probe->firmwareVersion();
-    if (options.mode == CliOptions::Mode::Info || !slot.armed || stops > 0) {
+    if (options.mode == CliOptions::Mode::Info || !slot.armed || stopPolicy.stopAsked()) {
         if (options.mode == CliOptions::Mode::Info) {
             const PortIdentity identity = PortIdentity::of(slot.device);
-            reporter.say(tr("%1  %2  %3  FW: %4").arg(slot.port, slot.device, identityText(identity), versionText(version)));
+            reporter.say(tr("%1  %2  %3  FW: %4")
+                                 .arg(slot.port, slot.device, identityText(identity), VersionReply::versionText(version)));
             reporter.found(slot.port, slot.device, version);
-            rows.push_back({slot.port, slot.device, identity.serialNumber, versionText(version), tr("gefunden"), 0, 0});
+            rows.push_back({slot.port, slot.device, identity.serialNumber, version, std::nullopt, 0, 0});
         }
         slot.probe.reset();
         checkDone();
@@ -165,67 +218,64 @@ void MultiFlash::startWrite(Slot &slot)
     slot.armed = false;
     const int version = slot.probe->firmwareVersion();
     reporter.found(slot.port, slot.device, version);
-    const FlashSession::Target target {slot.port, slot.device, version};
-    slot.session = std::make_unique<FlashSession>(slot.probe->modem(), target, firmware);
-    FlashSession *session = slot.session.get();
-    connect(session, &FlashSession::waiting, this, [this, &slot](int seconds) {
+    const WriteSession::Target target {slot.port, slot.device, version};
+    slot.session = std::make_unique<WriteSession>(FlashRecord::ProgramFlasher, record);
+    WriteSession *session = slot.session.get();
+    session->fileAccepted(firmware.path(), firmware.loader());
+    connect(session, &WriteSession::waiting, this, [this, &slot](int seconds) {
         showState(slot, ProgressPrinter::waitingText(seconds));
     });
-    connect(session, &FlashSession::progressed, this, [this, &slot](int released, int total) {
+    connect(session, &WriteSession::progressed, this, [this, &slot](int released, int total) {
         reporter.progress(slot.port, released, total);
         const int step = total / ProgressPrinter::PlainSteps;
         if (console.isTerminal() || (step > 0 && released % step == 0))
             showState(slot, DialogueText::blockProgress(released, total));
     });
-    connect(session, &FlashSession::finished, this, [this, &slot] { onWritten(slot); });
+    connect(session, &WriteSession::finished, this, [this, &slot] { onWritten(slot); });
     showState(slot, tr("%1, schreibe").arg(DialogueText::firmwareVersion(version)));
-    session->start();
+    session->start(slot.probe->modem().device(), target, firmware.image(), firmware.imageLength());
 }
 
 void MultiFlash::onWritten(Slot &slot)
 {
-    FlashSession &session = *slot.session;
+    WriteSession &session = *slot.session;
     const FlashOutcome outcome = session.outcome();
-    const QJsonObject entry = recorder.record(session, firmware);
     reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
-    reporter.emitJson(QStringLiteral("outcome"), entry);
+    reporter.emitJson(QStringLiteral("outcome"), session.recordEntry());
     showState(slot, outcome.fullText());
     // The board's line may be too short for the whole reason.
     if (!outcome.isWritten() && console.isTerminal())
         reporter.warn(QStringLiteral("%1: %2").arg(slot.port, outcome.fullText()));
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
-                    versionText(slot.probe->firmwareVersion()), outcome.isWritten() ? tr("geschrieben") : outcome.code(),
-                    session.blocksSent(), session.seconds()});
+                    slot.probe->firmwareVersion(), outcome, outcome.blockReached(), session.seconds()});
     slot.probe->modem().closePort();
     slot.probe.reset();
     slot.lastAnswer.start();
     checkDone();
 }
 
-// As for one instrument: the first stop lets running writes end (and, in
-// --watch, takes no new instrument), a second SIGINT or SIGTERM stops them.
+// The first stop also takes no new instrument in --watch.
 void MultiFlash::onStopSignal(int number)
 {
     roundTimer.stop();
-    if (!anyRunning()) {
+    switch (stopPolicy.onSignal(number, anyRunning())) {
+    case StopPolicy::Action::EndNow:
         // Waiting for instruments is what --watch does; elsewhere nothing is done yet.
-        interrupted = interrupted || !options.watch;
-        stops = qMax(stops, 1);
+        stoppedEarly = stoppedEarly || (!options.watch && rows.empty());
+        record.abandon();
         checkDone();
         return;
-    }
-    if (number == StopSignals::HangUp) {
-        stops = qMax(stops, 1);
-        return;
-    }
-    if (++stops == 1) {
+    case StopPolicy::Action::KeepWriting:
         reporter.warn(FlasherText::keepWriting());
         return;
+    case StopPolicy::Action::EndAfterWrites:
+        return;
+    case StopPolicy::Action::InterruptWrites:
+        for (const auto &slot : watched)
+            if (slot->session && slot->session->isRunning())
+                slot->session->interrupt();
+        return;
     }
-    interrupted = true;
-    for (const auto &slot : watched)
-        if (slot->session && slot->session->isRunning())
-            slot->session->interrupt();
 }
 
 void MultiFlash::showState(Slot &slot, const QString &state)
@@ -237,7 +287,7 @@ void MultiFlash::showState(Slot &slot, const QString &state)
         reporter.say(QStringLiteral("%1: %2").arg(slot.port, state));
         return;
     }
-    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(RedrawIntervalMs) || !slot.session
+    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(WriteSession::ProgressInterval.count()) || !slot.session
         || !slot.session->isRunning())
         redraw();
 }
@@ -266,33 +316,31 @@ bool MultiFlash::anyRunning() const
 
 void MultiFlash::checkDone()
 {
-    if (ended || probing || anyRunning())
+    if (ended || probing || anyRunning() || record.isAppending())
         return;
     const bool probesPending = std::any_of(watched.begin(), watched.end(),
                                            [](const auto &slot) { return slot->probe && !slot->session; });
-    if (probesPending && stops == 0)
-        return;
-    if (options.watch && stops == 0)
+    if ((probesPending || options.watch) && !stopPolicy.stopAsked())
         return;
     ended = true;
     roundTimer.stop();
     const int code = exitCode();
     printSummary(code);
+    if (stopPolicy.closing())
+        StopSignals::closeHandled();
     emit finished(code);
 }
 
+// The worst of the writes; a stop before any write counts as stopped.
 int MultiFlash::exitCode() const
 {
-    const bool failed = std::any_of(rows.begin(), rows.end(), [this](const Row &row) {
-        return row.result != tr("geschrieben") && row.result != tr("gefunden");
-    });
-    if (interrupted)
-        return ExitCode::Stopped;
-    if (failed)
-        return ExitCode::WriteFailed;
-    if (rows.empty() && !options.watch)
+    int code = stoppedEarly ? ExitCode::Stopped : ExitCode::Success;
+    for (const Row &row : rows)
+        if (row.outcome)
+            code = qMax(code, ExitCode::of(*row.outcome));
+    if (code == ExitCode::Success && rows.empty() && !options.watch)
         return ExitCode::NoInstrument;
-    return ExitCode::Success;
+    return code;
 }
 
 void MultiFlash::printSummary(int exitCode)
@@ -300,27 +348,45 @@ void MultiFlash::printSummary(int exitCode)
     if (rows.empty() && !options.watch) {
         reporter.warn(FlasherText::noneFound());
     } else if (options.mode == CliOptions::Mode::Flash) {
-        reporter.say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                             .arg(tr("Port"), -6).arg(tr("Geraet"), -20).arg(tr("USB-Seriennr."), -16)
-                             .arg(tr("FW vorher"), -9).arg(tr("Ergebnis"), -13).arg(tr("Bloecke"), 7)
-                             .arg(tr("Sekunden"), 8));
-        for (const Row &row : rows)
-            reporter.say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                                 .arg(row.port, -6).arg(row.device, -20).arg(row.usbSerial.isEmpty() ? QStringLiteral("-") : row.usbSerial, -16)
-                                 .arg(row.firmware, -9).arg(row.result, -13).arg(row.blocks, 7)
-                                 .arg(row.seconds, 8, 'f', 1));
+        printTable();
     }
     if (options.mode == CliOptions::Mode::Info) {
         reporter.emitJson(QStringLiteral("summary"),
                           {{QStringLiteral("found"), int(rows.size())}, {QStringLiteral("exit"), exitCode}});
         return;
     }
-    const auto written = std::count_if(rows.begin(), rows.end(), [this](const Row &r) { return r.result == tr("geschrieben"); });
+    const auto written = std::count_if(rows.begin(), rows.end(),
+                                       [](const Row &row) { return row.outcome && row.outcome->isWritten(); });
     reporter.summary(int(written), int(rows.size() - size_t(written)), exitCode);
 }
 
-QString MultiFlash::comName(const QString &device) const
+// Columns as wide as their widest entry: device paths can be long.
+void MultiFlash::printTable()
 {
-    const qsizetype index = PortNames::devicePaths().indexOf(device);
-    return index >= 0 ? QStringLiteral("COM%1").arg(index + 1) : device;
+    QList<QStringList> table {{tr("Port"), tr("Geraet"), tr("USB-Seriennr."), tr("FW vorher"), tr("Ergebnis"),
+                               tr("Bloecke"), tr("Sekunden")}};
+    for (const Row &row : rows)
+        table << QStringList {row.port, row.device, row.usbSerial.isEmpty() ? QStringLiteral("-") : row.usbSerial,
+                              VersionReply::versionText(row.firmwareBefore), resultText(row), QString::number(row.blocks),
+                              QString::number(row.seconds, 'f', 1)};
+    constexpr int NumberColumns = 2; // the last ones, right-aligned
+    QList<qsizetype> widths(table.first().size(), 0);
+    for (const QStringList &line : std::as_const(table))
+        for (qsizetype i = 0; i < line.size(); ++i)
+            widths[i] = qMax(widths[i], line[i].size());
+    for (const QStringList &line : std::as_const(table)) {
+        QStringList cells;
+        for (qsizetype i = 0; i < line.size(); ++i) {
+            const bool number = i >= line.size() - NumberColumns;
+            cells << (number ? line[i].rightJustified(widths[i]) : line[i].leftJustified(widths[i]));
+        }
+        reporter.say(cells.join(QLatin1Char(' ')).trimmed());
+    }
+}
+
+QString MultiFlash::resultText(const Row &row)
+{
+    if (!row.outcome)
+        return tr("gefunden");
+    return row.outcome->isWritten() ? tr("geschrieben") : row.outcome->code();
 }

@@ -2,18 +2,22 @@
 
 #include "cli/CliOptions.h"
 #include "cli/FirmwareCheck.h"
-#include "cli/FlashSession.h"
-#include "cli/Recorder.h"
 #include "cli/Reporter.h"
+#include "device/FlashOutcome.h"
+#include "device/FlashRecord.h"
 #include "device/PortProbe.h"
+#include "device/StopPolicy.h"
 #include "device/StopSignals.h"
+#include "device/WriteSession.h"
 
 #include <QElapsedTimer>
 #include <QMap>
+#include <QSet>
 #include <QObject>
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Console;
@@ -41,19 +45,24 @@ private:
         QString port;
         QString device;
         std::unique_ptr<PortProbe> probe;
-        std::unique_ptr<FlashSession> session;
+        std::unique_ptr<WriteSession> session;
         bool armed = true;
         QElapsedTimer lastAnswer;
         QString state;
     };
     struct Row
     {
-        QString port, device, usbSerial, firmware, result;
+        QString port, device, usbSerial;
+        int firmwareBefore = 0;
+        std::optional<FlashOutcome> outcome; // none: only found (--info)
         int blocks = 0;
         double seconds = 0;
     };
 
-    QStringList watchedDevices() const;
+    QStringList watchedDevices();
+    QStringList distinct(const QStringList &devices);
+    void tellAdapterWait(const QStringList &devices);
+    void reportPort(const QString &port, const QString &device, const PortFault &fault);
     void probeRound();
     void probe(Slot &slot);
     void onProbed(Slot &slot);
@@ -65,22 +74,25 @@ private:
     void redraw();
     void checkDone();
     void printSummary(int exitCode);
+    void printTable();
     int exitCode() const;
     bool anyRunning() const;
-    QString comName(const QString &device) const;
+    static QString resultText(const Row &row);
 
     CliOptions options;
     Console &console;
     Reporter reporter;
     FirmwareCheck firmware;
-    Recorder recorder;
+    FlashRecord record;
     StopSignals stopSignals;
+    StopPolicy stopPolicy;
     std::vector<std::unique_ptr<Slot>> watched;
     std::vector<Row> rows;
+    QSet<QString> reportedPorts;
     QTimer roundTimer;
     QElapsedTimer sinceRedraw;
-    int stops = 0;
-    bool interrupted = false;
+    bool stoppedEarly = false;
     bool probing = false;
     bool ended = false;
+    bool waitingForAdapter = false;
 };

@@ -3,6 +3,7 @@
 #include "cli/Console.h"
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
+#include "device/WriteSession.h"
 
 namespace {
 
@@ -73,7 +74,7 @@ void ProgressPrinter::update(int blocksSent)
     if (!sinceFirstReply.isValid())
         sinceFirstReply.start();
     if (console.isTerminal()) {
-        if (sinceRedraw.isValid() && !sinceRedraw.hasExpired(RedrawInterval.count()))
+        if (sinceRedraw.isValid() && !sinceRedraw.hasExpired(WriteSession::ProgressInterval.count()))
             return;
         sinceRedraw.start();
         console.status(line(blocksSent, total, sinceFirstReply.elapsed(), console.width()));

@@ -17,7 +17,6 @@ class ProgressPrinter
     Q_DECLARE_TR_FUNCTIONS(ProgressPrinter)
 
 public:
-    static constexpr std::chrono::milliseconds RedrawInterval{100};
     static constexpr int PlainSteps = 10;
     static constexpr int BarWidth = 30;
 

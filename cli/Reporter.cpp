@@ -1,14 +1,14 @@
 #include "cli/Reporter.h"
 
 #include "cli/Console.h"
-#include "device/DialogueText.h"
+#include "device/VersionReply.h"
+#include "device/WriteSession.h"
+#include "device/FlashRecord.h"
 #include "serial/PortIdentity.h"
 
 #include <QJsonDocument>
 
 namespace {
-
-constexpr qint64 ProgressIntervalMs = 100;
 
 QJsonValue nullOr(const QString &text)
 {
@@ -47,7 +47,7 @@ void Reporter::progress(const QString &port, int blocksSent, int blockTotal, boo
     if (!json)
         return;
     QElapsedTimer &since = lastProgress[port];
-    if (!last && since.isValid() && !since.hasExpired(ProgressIntervalMs))
+    if (!last && since.isValid() && !since.hasExpired(WriteSession::ProgressInterval.count()))
         return;
     since.start();
     emitJson(QStringLiteral("progress"),
@@ -65,7 +65,7 @@ void Reporter::found(const QString &port, const QString &device, int firmwareVer
                         {QStringLiteral("usb_description"), nullOr(identity.description)}};
     fields.insert(QStringLiteral("port"), port);
     fields.insert(QStringLiteral("device"), device);
-    fields.insert(QStringLiteral("firmware"), DialogueText::firmwareVersion(firmwareVersion).mid(4));
+    fields.insert(QStringLiteral("firmware"), VersionReply::versionText(firmwareVersion));
     emitJson(QStringLiteral("found"), fields);
 }
 
@@ -74,4 +74,12 @@ void Reporter::summary(int written, int failed, int exitCode)
     emitJson(QStringLiteral("summary"), {{QStringLiteral("written"), written},
                                          {QStringLiteral("failed"), failed},
                                          {QStringLiteral("exit"), exitCode}});
+}
+
+void Reporter::warnWhenNotRecorded(FlashRecord &record)
+{
+    QObject::connect(&record, &FlashRecord::appended, &record, [this, &record](bool written) {
+        if (!written)
+            warn(record.errorString());
+    });
 }

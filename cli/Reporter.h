@@ -6,6 +6,7 @@
 #include <QString>
 
 class Console;
+class FlashRecord;
 
 // Where the flasher's news goes: lines for people on stdout, or, with
 // --json, JSON lines for scripts on stdout and the lines for people on
@@ -25,6 +26,8 @@ public:
     void progress(const QString &port, int blocksSent, int blockTotal, bool last = false);
     void found(const QString &port, const QString &device, int firmwareVersion);
     void summary(int written, int failed, int exitCode);
+    // A record line that could not be written is told; the write stands.
+    void warnWhenNotRecorded(FlashRecord &record);
 
 private:
     Console &out;

@@ -7,6 +7,7 @@
 #include "cli/PortListing.h"
 #include "cli/Reporter.h"
 #include "i18n/Translation.h"
+#include "serial/PortNames.h"
 
 #include "zwversion.h"
 
@@ -25,6 +26,13 @@ int check(const CliOptions &options, Console &console)
     return ExitCode::Success;
 }
 
+void warnUnsearched(Console &console)
+{
+    const QString warning = PortNames::unsearchedWarning();
+    if (!warning.isEmpty())
+        console.error(warning);
+}
+
 template <typename Command>
 int run(const CliOptions &options, Console &console)
 {
@@ -40,7 +48,9 @@ int run(const CliOptions &options, Console &console)
 int main(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
-    Translation::install(application);
+    // German Qt for the option parser's own messages.
+    if (!Translation::install(application))
+        Translation::installQtGerman(application);
     Console console;
     const CliOptions options = CliOptions::parse(QCoreApplication::arguments());
     switch (options.mode) {
@@ -54,6 +64,7 @@ int main(int argc, char *argv[])
         console.line(QStringLiteral("zirbelwerk-flash " ZW_VERSION));
         return ExitCode::Success;
     case CliOptions::Mode::List:
+        warnUnsearched(console);
         return PortListing::print(console);
     case CliOptions::Mode::Check:
         return check(options, console);
@@ -61,6 +72,7 @@ int main(int argc, char *argv[])
     case CliOptions::Mode::Info:
         break;
     }
+    warnUnsearched(console);
     if (options.mode == CliOptions::Mode::Info || options.isMulti())
         return run<MultiFlash>(options, console);
     return run<FlashCommand>(options, console);

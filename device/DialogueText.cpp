@@ -1,5 +1,7 @@
 #include "device/DialogueText.h"
 
+#include "device/VersionReply.h"
+
 QString DialogueText::searching(const QString &port)
 {
     return tr("Suche HW :") + port;
@@ -12,7 +14,7 @@ QString DialogueText::found(const QString &port)
 
 QString DialogueText::firmwareVersion(int version)
 {
-    return tr("FW: V%1.%2").arg(version / 100).arg(version % 100, 2, 10, QLatin1Char('0'));
+    return tr("FW: %1").arg(VersionReply::versionText(version));
 }
 
 QString DialogueText::blockProgress(int released, int total)
@@ -103,4 +105,34 @@ QString DialogueText::stoppedAtBlockShort(int block, int total)
 QString DialogueText::switchOffAndOn()
 {
     return tr("Die HW wartet wohl noch mitten im Schreiben: Geraet aus- und einschalten, dann neu schreiben");
+}
+
+QString DialogueText::noReplyBrief()
+{
+    return tr("Keine Antwort");
+}
+
+QString DialogueText::lineLostBrief()
+{
+    return tr("Verbindung unterbrochen");
+}
+
+QString DialogueText::writeErrorBrief()
+{
+    return tr("Schreibfehler");
+}
+
+QString DialogueText::sendTimeoutBrief()
+{
+    return tr("HW nimmt nichts an");
+}
+
+QString DialogueText::interruptedBrief()
+{
+    return tr("Abgebrochen");
+}
+
+QString DialogueText::switchOffAndOnBrief(const QString &what)
+{
+    return tr("%1 - HW aus- und einschalten").arg(what);
 }

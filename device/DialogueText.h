@@ -35,4 +35,11 @@ public:
     static QString stoppedAtBlock(const QString &what, int block, int total);
     static QString stoppedAtBlockShort(int block, int total);
     static QString switchOffAndOn();
+    // The same, short enough for the window's status bar.
+    static QString noReplyBrief();
+    static QString lineLostBrief();
+    static QString writeErrorBrief();
+    static QString sendTimeoutBrief();
+    static QString interruptedBrief();
+    static QString switchOffAndOnBrief(const QString &what);
 };

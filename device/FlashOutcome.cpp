@@ -55,6 +55,34 @@ QString FlashOutcome::fullText() const
     return next.isEmpty() ? text() : text() + QStringLiteral(". ") + next;
 }
 
+QString FlashOutcome::briefReason() const
+{
+    switch (why) {
+    case Failure::NoReply:
+        return DialogueText::noReplyBrief();
+    case Failure::LineError:
+        return DialogueText::lineLostBrief();
+    case Failure::WriteError:
+        return DialogueText::writeErrorBrief();
+    case Failure::SendTimeout:
+        return DialogueText::sendTimeoutBrief();
+    case Failure::Interrupted:
+        return DialogueText::interruptedBrief();
+    case Failure::None:
+    case Failure::NotConnected:
+    case Failure::ImageTooLarge:
+        break;
+    }
+    return reason();
+}
+
+QString FlashOutcome::statusText() const
+{
+    if (leftInstrumentWaiting())
+        return DialogueText::switchOffAndOnBrief(briefReason());
+    return text();
+}
+
 QString FlashOutcome::code() const
 {
     switch (why) {

@@ -30,6 +30,9 @@ public:
     bool isWritten() const { return why == Failure::None; }
     Failure failure() const { return why; }
     int block() const { return atBlock; }
+    // The n of "Abbruch bei Block n / m", all blocks once written, 0 when
+    // the start command never went out.
+    int blockReached() const { return isWritten() || begun ? atBlock : 0; }
     int blockTotal() const { return total; }
     // The instrument took the start command and may wait in the write.
     bool leftInstrumentWaiting() const { return !isWritten() && begun; }
@@ -41,11 +44,14 @@ public:
     QString advice() const;
     // text() and advice() as one line, where there is room for both.
     QString fullText() const;
+    // The reason and what to do, short enough for the window's status bar.
+    QString statusText() const;
     // Untranslated, for scripts and records: no_reply, line_lost, ...
     QString code() const;
 
 private:
     QString reason() const;
+    QString briefReason() const;
 
     Failure why = Failure::None;
     bool begun = false;

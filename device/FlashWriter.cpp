@@ -8,14 +8,6 @@ namespace {
 
 constexpr char EndMarker[] = {char(0xFF), char(0xFF)};
 
-QByteArray lowBytes(const FirmwareImage &image, int count)
-{
-    QByteArray bytes(count, Qt::Uninitialized);
-    for (int i = 0; i < count; ++i)
-        bytes[i] = char(image[size_t(i)] & 0xFF);
-    return bytes;
-}
-
 } // namespace
 
 FlashWriter::FlashWriter(QObject *parent)
@@ -53,7 +45,7 @@ bool FlashWriter::start(QIODevice *device, const FirmwareImage &image, qint32 im
     if (qint64(blockCount) * BlockSize > FirmwareCellCount)
         return refuse(Failure::ImageTooLarge);
 
-    data = lowBytes(image, blockCount * BlockSize);
+    data = firmwareBytes(image, blockCount * BlockSize);
     // Stale input goes before the start command: a quick instrument may
     // answer it at once, and that first reply must not be thrown away.
     if (SerialLine *serial = SerialLine::of(device))

@@ -25,9 +25,10 @@ void PortProbe::start(int baudRate)
         QMetaObject::invokeMethod(this, [this] { end(Result::Unavailable); }, Qt::QueuedConnection);
         return;
     }
-    char stale[SearchState::ReplyBufferSize];
-    line.readData(stale, sizeof stale);
-    line.writeString(VersionReply::Query);
+    SearchStep::sendQuery(line, [this] {
+        char stale[SearchState::ReplyBufferSize];
+        line.readData(stale, sizeof stale);
+    });
     connect(line.device(), &QIODevice::readyRead, this, &PortProbe::takeReply);
     replyWait.start(SearchTiming::ReplyWait);
 }
@@ -44,14 +45,17 @@ void PortProbe::judge()
         return;
     replyWait.stop();
     char bytes[VersionReply::Size];
-    if (line.readData(bytes, VersionReply::Size) != VersionReply::Size) {
+    switch (SearchStep::judgeReply(line, bytes, tag, version)) {
+    case SearchStep::Outcome::Found:
+        end(Result::Found);
+        return;
+    case SearchStep::Outcome::ReplyRefused:
+        end(Result::Refused);
+        return;
+    default:
         end(Result::NoReply);
         return;
     }
-    const VersionReply reply = VersionReply::fromBytes(bytes);
-    tag = reply.tag;
-    version = reply.version;
-    end(reply.isAccepted() ? Result::Found : Result::Refused);
 }
 
 void PortProbe::end(Result result)

@@ -6,10 +6,11 @@
 #include <QString>
 #include <QTimer>
 
-// Asks one port once for the instrument's version, without blocking: opens
-// it, drains it, sends the version query (and nothing else, ever) and
-// judges the reply. Many probes can ask many ports at the same time. A
-// found instrument's port stays open in the probe's own Modem.
+// Asks one port once for the instrument's version, without blocking, with
+// the search's own step: opens it, drains it, sends the version query (and
+// nothing else, ever) and judges the reply as soon as it is in. Many probes
+// can ask many ports at the same time. A found instrument's port stays open
+// in the probe's own Modem.
 class PortProbe : public QObject
 {
     Q_OBJECT

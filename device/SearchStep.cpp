@@ -40,8 +40,7 @@ SearchStep::Outcome SearchStep::tryNextPort()
     state.portName = state.portList.at(state.portIndex);
     state.portOpen = modem.openPort(state.portName);
     if (state.portOpen) {
-        drainInput();
-        modem.writeString(VersionReply::Query);
+        sendQuery(modem, drainInput);
         state.awaitingReply = true;
         return Outcome::QuerySent;
     }
@@ -51,17 +50,27 @@ SearchStep::Outcome SearchStep::tryNextPort()
     return Outcome::PortUnavailable;
 }
 
+void SearchStep::sendQuery(Modem &modem, const std::function<void()> &drainInput)
+{
+    drainInput();
+    modem.writeString(VersionReply::Query);
+}
+
+SearchStep::Outcome SearchStep::judgeReply(Modem &modem, char *buffer, QString &tag, qint32 &version)
+{
+    if (modem.readData(buffer, VersionReply::Size) != VersionReply::Size)
+        return Outcome::NoReply;
+    const VersionReply reply = VersionReply::fromBytes(buffer);
+    tag = reply.tag;
+    version = reply.version;
+    return reply.isAccepted() ? Outcome::Found : Outcome::ReplyRefused;
+}
+
 SearchStep::Outcome SearchStep::readReply()
 {
     state.awaitingReply = false;
-    if (modem.readData(state.replyBuffer, VersionReply::Size) != VersionReply::Size)
-        return giveUpOnPort(Outcome::NoReply);
-    const VersionReply reply = VersionReply::fromBytes(state.replyBuffer);
-    state.replyTag = reply.tag;
-    state.firmwareVersion = reply.version;
-    if (!reply.isAccepted())
-        return giveUpOnPort(Outcome::ReplyRefused);
-    return Outcome::Found;
+    const Outcome judged = judgeReply(modem, state.replyBuffer, state.replyTag, state.firmwareVersion);
+    return judged == Outcome::Found ? judged : giveUpOnPort(judged);
 }
 
 SearchStep::Outcome SearchStep::giveUpOnPort(Outcome why)

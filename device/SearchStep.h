@@ -42,6 +42,13 @@ public:
     // When the next step is due; none once the instrument is found.
     static std::optional<std::chrono::milliseconds> nextInterval(Outcome outcome);
 
+    // The one way to ask a port, for the window's search and the flasher's
+    // probe alike: the version query on a line drained first, and the
+    // judgement of the first reply bytes. tag and version are set from
+    // every complete reply.
+    static void sendQuery(Modem &modem, const std::function<void()> &drainInput);
+    static Outcome judgeReply(Modem &modem, char *buffer, QString &tag, qint32 &version);
+
 private:
     Outcome tryNextPort();
     Outcome readReply();

@@ -9,6 +9,11 @@
 #include <csignal>
 
 const int StopSignals::HangUp = SIGHUP;
+const int StopSignals::Closing = -2; // Windows only
+
+void StopSignals::closeHandled()
+{
+}
 
 namespace {
 

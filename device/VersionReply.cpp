@@ -17,3 +17,8 @@ bool VersionReply::isAccepted() const
 {
     return tag == ExpectedTag && version >= LowestAcceptedVersion;
 }
+
+QString VersionReply::versionText(int version)
+{
+    return QStringLiteral("V%1.%2").arg(version / 100).arg(version % 100, 2, 10, QLatin1Char('0'));
+}

@@ -15,5 +15,7 @@ struct VersionReply
 
     // Reads exactly Size bytes.
     static VersionReply fromBytes(const char *bytes);
+    // 123 as "V1.23", untranslated: for records, JSON and tables.
+    static QString versionText(int version);
     bool isAccepted() const;
 };

@@ -1,6 +1,7 @@
 #include "i18n/Translation.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -20,4 +21,17 @@ bool Translation::install(QCoreApplication &application)
         return false;
     }
     return true;
+}
+
+bool Translation::installQtGerman(QCoreApplication &application)
+{
+    auto *translator = new QTranslator(&application);
+    const QStringList folders {QCoreApplication::applicationDirPath() + QLatin1String("/translations"),
+                               QLibraryInfo::path(QLibraryInfo::TranslationsPath)};
+    for (const QString &folder : folders) {
+        if (translator->load(QStringLiteral("qtbase_de"), folder))
+            return QCoreApplication::installTranslator(translator);
+    }
+    delete translator;
+    return false;
 }

@@ -13,4 +13,7 @@ public:
     static bool wantsEnglish(const QStringList &uiLanguages);
     // Call before any text is made. True when English was installed.
     static bool install(QCoreApplication &application);
+    // Qt's own German catalogue, for a program that speaks German: beside the
+    // executable in translations/, else where Qt keeps it. True when found.
+    static bool installQtGerman(QCoreApplication &application);
 };

@@ -4,106 +4,8 @@
 <context>
     <name>CliOptions</name>
     <message>
-        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
-        zirbelwerk-flash --info [--port NAME]... [--all]
-        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
-        zirbelwerk-flash --list
-
-Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
-HW an COM1 bis COM50 suchen (ein Durchgang), Flash beschreiben.
-
-  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);
-                         mehrmals: alle diese Ports zugleich
-  -b, --baud RATE        9600, 57600 (Standard) oder 115200
-  --all                  jede HW an COM1 bis COM50, alle zugleich
-  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
-                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
-  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard 3)
-  --info                 nur HW suchen und Port, Geraet und Version zeigen
-  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
-                         outcome, summary)
-  --record DATEI         Protokoll hierhin statt ins gemeinsame
-  --check                nur die Datei pruefen, keine HW
-  --image-out DATEI.bin  mit --check: das Abbild (65000 Byte) binaer schreiben
-  --list                 zeigt, welches Geraet hinter COM1 bis COM50 steht
-  -h, --help             diese Hilfe
-  --version              Versionsnummer zeigen
-
-Rueckgabewert:
-  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
-  1  Aufruf falsch, oder --image-out nicht schreibbar
-  2  HEX-Datei nicht geeignet
-  3  keine HW gefunden
-  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
-  5  durch ein Signal beendet, bevor alles geschrieben war
-
-Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
-ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).
-
-Die HW hat bis 15 s fuer die erste Antwort (sie loescht ihren Flash) und
-bis 3 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).
-
-ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.</source>
-        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
-       zirbelwerk-flash --info [--port NAME]... [--all]
-       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
-       zirbelwerk-flash --list
-
-Writes firmware (Intel HEX) into the flash of the HW: checks the file,
-searches COM1 to COM50 for the HW (one pass), writes the flash.
-
-  -p, --port NAME        no search, only this port (COMn or a device path);
-                         given more than once: all these ports at once
-  -b, --baud RATE        9600, 57600 (default) or 115200
-  --all                  every HW on COM1 to COM50, all at once
-  --watch                keeps running and writes every newly attached HW once
-                         (ports of --port, ZIRBELWERK_PORTS or USB adapters)
-  --rearm-after SEC      with --watch: silent this long = a new HW (default 3)
-  --info                 only search for HW and show port, device and version
-  --json                 only JSON lines on stdout (check, found, progress,
-                         outcome, summary)
-  --record FILE          the record goes here instead of the shared one
-  --check                only check the file, no HW
-  --image-out FILE.bin   with --check: write the image (65000 bytes) as binary
-  --list                 shows which device stands behind COM1 to COM50
-  -h, --help             this help
-  --version              show the version number
-
-Exit status:
-  0  flash written (with --check: file suitable; --info: HW found)
-  1  wrong usage, or --image-out not writable
-  2  HEX file not suitable
-  3  no HW found
-  4  flash write failed (--all, --watch: for at least one HW)
-  5  ended by a signal before everything was written
-
-Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
-a second Ctrl-C or SIGTERM stops it (the HW stays half written).
-
-The HW has up to 15 s for its first reply (it erases its flash) and
-up to 3 s for each one after; if it stays silent longer, the write ends (4).
-
-ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
-    </message>
-    <message>
-        <source>unbekannte Option %1</source>
-        <translation>unknown option %1</translation>
-    </message>
-    <message>
         <source>%1 braucht einen Wert</source>
         <translation>%1 needs a value</translation>
-    </message>
-    <message>
-        <source>--baud %1 geht nicht: nur 9600, 57600 oder 115200</source>
-        <translation>--baud %1 is not possible: only 9600, 57600 or 115200</translation>
-    </message>
-    <message>
-        <source>--port %1 geht nicht: COMn oder ein Geraetepfad wie /dev/ttyUSB0</source>
-        <translation>--port %1 is not possible: COMn or a device path such as /dev/ttyUSB0</translation>
-    </message>
-    <message>
-        <source>--rearm-after %1 geht nicht: Sekunden von 1 bis 3600</source>
-        <translation>--rearm-after %1 is not possible: seconds from 1 to 3600</translation>
     </message>
     <message>
         <source>--list steht allein</source>
@@ -120,10 +22,6 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>--rearm-after nur zusammen mit --watch</source>
         <translation>--rearm-after only together with --watch</translation>
-    </message>
-    <message>
-        <source>--check beruehrt keine HW; --port und --baud passen nicht dazu</source>
-        <translation>--check touches no HW; --port and --baud do not go with it</translation>
     </message>
     <message>
         <source>--info schreibt nichts: keine HEX-Datei angeben</source>
@@ -145,6 +43,116 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)</source>
         <translation>zirbelwerk-flash: %1 (help: zirbelwerk-flash --help)</translation>
     </message>
+    <message>
+        <source>--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0</source>
+        <translation>--port %1 is not possible: COM1 to COM%2 or a device path such as /dev/ttyUSB0</translation>
+    </message>
+    <message>
+        <source>--check beruehrt keine HW; %1 passt nicht dazu</source>
+        <translation>--check touches no HW; %1 does not go with it</translation>
+    </message>
+    <message>
+        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
+        zirbelwerk-flash --info [--port NAME]... [--all]
+        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
+        zirbelwerk-flash --list
+
+Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
+HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.
+
+  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);
+                         mehrmals: alle diese Ports zugleich
+  -b, --baud RATE        %2
+  --all                  jede HW an COM1 bis COM%1, alle zugleich
+  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
+                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
+  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)
+  --info                 nur HW suchen und Port, Geraet und Version zeigen
+  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
+                         outcome, summary)
+  --record DATEI         Protokoll hierhin statt ins gemeinsame
+  --check                nur die Datei pruefen, keine HW
+  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben
+  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht
+  -h, --help             diese Hilfe
+  --version              Versionsnummer zeigen
+
+Rueckgabewert:
+  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
+  1  Aufruf falsch, oder --image-out nicht schreibbar
+  2  HEX-Datei nicht geeignet
+  3  keine HW gefunden
+  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
+  5  durch ein Signal beendet, bevor alles geschrieben war
+     (--watch: 0, wenn gerade nichts geschrieben wurde)
+
+Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
+ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).
+
+Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und
+bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).
+
+ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.</source>
+        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
+       zirbelwerk-flash --info [--port NAME]... [--all]
+       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
+       zirbelwerk-flash --list
+
+Writes firmware (Intel HEX) into the flash of the HW: checks the file,
+searches COM1 to COM%1 for the HW (one pass), writes the flash.
+
+  -p, --port NAME        no search, only this port (COMn or a device path);
+                         given more than once: all these ports at once
+  -b, --baud RATE        %2
+  --all                  every HW on COM1 to COM%1, all at once
+  --watch                keeps running and writes every newly attached HW once
+                         (ports of --port, ZIRBELWERK_PORTS or USB adapters)
+  --rearm-after SEC      with --watch: silent this long = a new HW (default %3)
+  --info                 only search for HW and show port, device and version
+  --json                 only JSON lines on stdout (check, found, progress,
+                         outcome, summary)
+  --record FILE          the record goes here instead of the shared one
+  --check                only check the file, no HW
+  --image-out FILE.bin   with --check: write the image (%4 bytes) as binary
+  --list                 shows which device stands behind COM1 to COM%1
+  -h, --help             this help
+  --version              show the version number
+
+Exit status:
+  0  flash written (with --check: file suitable; --info: HW found)
+  1  wrong usage, or --image-out not writable
+  2  HEX file not suitable
+  3  no HW found
+  4  flash write failed (--all, --watch: for at least one HW)
+  5  ended by a signal before everything was written
+     (--watch: 0 when nothing was being written)
+
+Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
+a second Ctrl-C or SIGTERM stops it (the HW stays half written).
+
+The HW has up to %5 s for its first reply (it erases its flash) and
+up to %6 s for each one after; if it stays silent longer, the write ends (4).
+
+ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
+    </message>
+    <message>
+        <source>%1 (Standard)</source>
+        <extracomment>the default baud rate in a list</extracomment>
+        <translation>%1 (default)</translation>
+    </message>
+    <message>
+        <source>%1 oder %2</source>
+        <extracomment>the last item of a list</extracomment>
+        <translation>%1 or %2</translation>
+    </message>
+    <message>
+        <source>--baud %1 geht nicht: nur %2</source>
+        <translation>--baud %1 is not possible: only %2</translation>
+    </message>
+    <message>
+        <source>--rearm-after %1 geht nicht: Sekunden von %2 bis %3</source>
+        <translation>--rearm-after %1 is not possible: seconds from %2 to %3</translation>
+    </message>
 </context>
 <context>
     <name>DialogueText</name>
@@ -155,10 +163,6 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>HW gefunden an: </source>
         <translation>HW found at: </translation>
-    </message>
-    <message>
-        <source>FW: V%1.%2</source>
-        <translation>FW: V%1.%2</translation>
     </message>
     <message>
         <source>Block: %1 / %2</source>
@@ -232,6 +236,34 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Die HW wartet wohl noch mitten im Schreiben: Geraet aus- und einschalten, dann neu schreiben</source>
         <translation>The HW probably still waits in the middle of the write: switch the device off and on, then write again</translation>
     </message>
+    <message>
+        <source>FW: %1</source>
+        <translation>FW: %1</translation>
+    </message>
+    <message>
+        <source>Keine Antwort</source>
+        <translation>No reply</translation>
+    </message>
+    <message>
+        <source>Verbindung unterbrochen</source>
+        <translation>Connection lost</translation>
+    </message>
+    <message>
+        <source>Schreibfehler</source>
+        <translation>Write error</translation>
+    </message>
+    <message>
+        <source>HW nimmt nichts an</source>
+        <translation>HW takes no data</translation>
+    </message>
+    <message>
+        <source>Abgebrochen</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>%1 - HW aus- und einschalten</source>
+        <translation>%1 - switch the HW off and on</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareCheck</name>
@@ -273,6 +305,14 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Flash-Protokoll nicht geschrieben: %1: %2</source>
         <translation>Flash record not written: %1: %2</translation>
     </message>
+    <message>
+        <source>von einem anderen Programm gesperrt, %1 s gewartet</source>
+        <translation>locked by another program, waited %1 s</translation>
+    </message>
+    <message>
+        <source>von einem anderen Programm gesperrt; beim Beenden aufgegeben</source>
+        <translation>locked by another program; given up on exit</translation>
+    </message>
 </context>
 <context>
     <name>FlasherText</name>
@@ -295,6 +335,10 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>Keine HW gefunden</source>
         <translation>No HW found</translation>
+    </message>
+    <message>
+        <source>%1 (siehe zirbelwerk-flash --list)</source>
+        <translation>%1 (see zirbelwerk-flash --list)</translation>
     </message>
 </context>
 <context>
@@ -462,13 +506,17 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Sekunden</source>
         <translation>Seconds</translation>
     </message>
+    <message>
+        <source>Kein USB-Seriell-Adapter angeschlossen: warte auf einen</source>
+        <translation>No USB serial adapter attached: waiting for one</translation>
+    </message>
+    <message>
+        <source>USB-Seriell-Adapter da: %1</source>
+        <translation>USB serial adapter here: %1</translation>
+    </message>
 </context>
 <context>
     <name>PortFault</name>
-    <message>
-        <source>Port %1 gibt es nicht (siehe zirbelwerk-flash --list)</source>
-        <translation>Port %1 does not exist (see zirbelwerk-flash --list)</translation>
-    </message>
     <message>
         <source>Port %1 ist nicht vorhanden</source>
         <translation>Port %1 is not present</translation>
@@ -489,6 +537,14 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>Port %1 nicht geoeffnet: %2</source>
         <translation>Port %1 not opened: %2</translation>
     </message>
+    <message>
+        <source>Port %1 ist dasselbe Geraet wie %2, nicht noch einmal geoeffnet</source>
+        <translation>Port %1 is the same device as %2, not opened again</translation>
+    </message>
+    <message>
+        <source>Port %1 gibt es nicht</source>
+        <translation>Port %1 does not exist</translation>
+    </message>
 </context>
 <context>
     <name>PortListing</name>
@@ -499,6 +555,13 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>(aus %1)</source>
         <translation>(from %1)</translation>
+    </message>
+</context>
+<context>
+    <name>PortNames</name>
+    <message>
+        <source>%1 nennt %2 Geraete; nur die ersten %3 (COM1 bis COM%3) werden gefragt</source>
+        <translation>%1 names %2 devices; only the first %3 (COM1 to COM%3) are asked</translation>
     </message>
 </context>
 <context>
@@ -514,6 +577,13 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>Gesamtzeit: %1 s</source>
         <translation>Total time: %1 s</translation>
+    </message>
+</context>
+<context>
+    <name>RecordFile</name>
+    <message>
+        <source>keine gewoehnliche Datei</source>
+        <translation>not a regular file</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QtGlobal>
 
 #include <array>
@@ -10,6 +11,15 @@
 constexpr int FirmwareCellCount = 65000;
 constexpr qint32 FirmwareEmptyCell = 0xFF;
 using FirmwareImage = std::array<qint32, FirmwareCellCount>;
+
+// What the instrument gets of the first count cells: their low 8 bits.
+inline QByteArray firmwareBytes(const FirmwareImage &image, int count = FirmwareCellCount)
+{
+    QByteArray bytes(count, Qt::Uninitialized);
+    for (int i = 0; i < count; ++i)
+        bytes[i] = char(image[size_t(i)] & 0xFF);
+    return bytes;
+}
 
 inline FirmwareImage emptyFirmwareImage()
 {

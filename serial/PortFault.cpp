@@ -11,7 +11,7 @@ QString portAndPath(const QString &name, const QString &path)
 
 PortFault PortFault::unknownName(const QString &name)
 {
-    return {Kind::NoSuchName, tr("Port %1 gibt es nicht (siehe zirbelwerk-flash --list)").arg(name)};
+    return {Kind::NoSuchName, tr("Port %1 gibt es nicht").arg(name)};
 }
 
 QString PortFault::code() const
@@ -28,6 +28,8 @@ QString PortFault::code() const
         return QStringLiteral("no_access");
     case Kind::NotSerial:
         return QStringLiteral("not_serial");
+    case Kind::SameDevice:
+        return QStringLiteral("same_device");
     case Kind::Other:
         break;
     }
@@ -37,6 +39,12 @@ QString PortFault::code() const
 PortFault PortFault::held(const QString &name, const QString &path)
 {
     return {Kind::Held, tr("Port %1 wird von einem anderen Programm benutzt").arg(portAndPath(name, path))};
+}
+
+PortFault PortFault::sameDevice(const QString &name, const QString &path, const QString &firstName)
+{
+    return {Kind::SameDevice,
+            tr("Port %1 ist dasselbe Geraet wie %2, nicht noch einmal geoeffnet").arg(portAndPath(name, path), firstName)};
 }
 
 PortFault PortFault::missing(const QString &name, const QString &path)

@@ -11,13 +11,15 @@ class PortFault
     Q_DECLARE_TR_FUNCTIONS(PortFault)
 
 public:
-    enum class Kind { None, NoSuchName, Missing, NoAccess, Held, NotSerial, Other };
+    enum class Kind { None, NoSuchName, Missing, NoAccess, Held, NotSerial, SameDevice, Other };
 
     PortFault() = default;
     // name as the user knows it (COMn or a path), path the device behind it.
     static PortFault unknownName(const QString &name);
     static PortFault missing(const QString &name, const QString &path);
     static PortFault held(const QString &name, const QString &path);
+    // Not opened: it is the device firstName already reached.
+    static PortFault sameDevice(const QString &name, const QString &path, const QString &firstName);
     static PortFault noAccess(const QString &name, const QString &path);
     static PortFault notSerial(const QString &name, const QString &path);
     // reason: the system's own words.
@@ -26,7 +28,7 @@ public:
     Kind kind() const { return faultKind; }
     QString text() const { return line; }
     // Untranslated, for scripts: "missing", "busy", "no_access", "not_serial",
-    // "other"; empty for no fault.
+    // "same_device", "other"; empty for no fault.
     QString code() const;
     // Worth telling even while a search walks over ports that may be absent.
     bool isActionable() const { return faultKind == Kind::NoAccess || faultKind == Kind::Held; }

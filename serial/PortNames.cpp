@@ -25,6 +25,8 @@ int deviceGroup(const QString &name)
     return 2;
 }
 
+constexpr int OtherDevices = 2;
+
 // ttyS10 after ttyS9: compare the text before the trailing number, then the number.
 auto sortKey(const QString &path)
 {
@@ -92,6 +94,17 @@ QStringList PortNames::devicePaths()
 #endif
 }
 
+bool PortNames::isUsbAdapter(const QString &devicePath)
+{
+    return deviceGroup(QFileInfo(devicePath).fileName()) < OtherDevices;
+}
+
+QString PortNames::comName(const QString &devicePath)
+{
+    const qsizetype index = devicePaths().indexOf(devicePath);
+    return index >= 0 && index < ComCount ? QStringLiteral("COM%1").arg(index + 1) : devicePath;
+}
+
 bool PortNames::fromEnvironment()
 {
 #ifdef Q_OS_WIN
@@ -106,6 +119,17 @@ QStringList PortNames::ordered(QStringList paths)
     std::sort(paths.begin(), paths.end(),
               [](const QString &a, const QString &b) { return sortKey(a) < sortKey(b); });
     return paths;
+}
+
+QString PortNames::unsearchedWarning()
+{
+    if (!fromEnvironment())
+        return {};
+    const qsizetype count = devicePaths().size();
+    if (count <= ComCount)
+        return {};
+    return tr("%1 nennt %2 Geraete; nur die ersten %3 (COM1 bis COM%3) werden gefragt")
+            .arg(QLatin1String(EnvironmentVariable)).arg(count).arg(ComCount);
 }
 
 int PortNames::comNumber(const QString &comName)

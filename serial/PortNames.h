@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,8 @@
 // (entry i stands for COMi); Windows has no use for it.
 class PortNames
 {
+    Q_DECLARE_TR_FUNCTIONS(PortNames)
+
 public:
     static constexpr const char *EnvironmentVariable = "ZIRBELWERK_PORTS";
     // How many COM names the search tries.
@@ -24,10 +27,17 @@ public:
     // The devices that COM1, COM2, ... stand for, in that order; on
     // Windows the COM ports it has.
     static QStringList devicePaths();
+    // ttyUSB*, ttyACM*: what a fixture or a service bench plugs in.
+    static bool isUsbAdapter(const QString &devicePath);
+    // The COMn that stands for a device path, or the path itself.
+    static QString comName(const QString &devicePath);
     // Whether ZIRBELWERK_PORTS names the devices.
     static bool fromEnvironment();
     // Orders device paths the way COM numbers are handed out.
     static QStringList ordered(QStringList paths);
+    // Empty unless ZIRBELWERK_PORTS names more devices than there are COM
+    // names to search; then what is left out, in the user's language.
+    static QString unsearchedWarning();
     // COMn -> n, or 0 when the name is no COM name.
     static int comNumber(const QString &comName);
 };

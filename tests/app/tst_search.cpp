@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QStatusBar>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -177,16 +179,27 @@ void SearchTest::portHeldByOtherProcessIsSkipped()
     SimInstrument free;
     QVERIFY(startOn(held, 1));
     QVERIFY(startOn(free, 2));
+#ifdef Q_OS_WIN
+    // Windows has one name for a port.
+    const QString link = held.devicePath();
+#else
+    // Held under another name of the same device: a link to it.
+    QTemporaryDir links;
+    const QString link = links.filePath(QStringLiteral("by-id"));
+    QVERIFY(QFile::link(held.devicePath(), link));
+#endif
     QProcess holder;
-    holder.start(QStringLiteral(ZW_PORTHOLD_EXECUTABLE), {held.devicePath()});
+    holder.start(QStringLiteral(ZW_PORTHOLD_EXECUTABLE), {link});
     QVERIFY(holder.waitForReadyRead(5000));
     QCOMPARE(holder.readLine().trimmed(), QByteArray("held"));
 
     usePorts({held.devicePath(), free.devicePath()});
+    DebugCapture debug;
     VELDfwloader window;
     WindowProbe probe(window);
     QTRY_COMPARE_WITH_TIMEOUT(probe.ui().statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM2"),
                               FoundTimeoutMs);
+    QCOMPARE(debug.count("Port COM1 (" + held.devicePath() + ") wird von einem anderen Programm benutzt"), 1);
     holder.kill();
     holder.waitForFinished();
     held.stop();

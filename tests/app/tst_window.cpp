@@ -7,10 +7,13 @@
 #include <QMetaMethod>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QSizeGrip>
 #include <QStatusBar>
 #include <QTest>
+#include <QTranslator>
 
 #include <memory>
+#include <tuple>
 
 // The window as first shown, its fixed form, and the one setting it keeps.
 class WindowTest : public QObject
@@ -28,6 +31,7 @@ private slots:
     void exitAndTitleBarCloseStoreFontSize_data();
     void exitAndTitleBarCloseStoreFontSize();
     void formResourcesPresent();
+    void labelTextsFit_data();
     void labelTextsFit();
 
 private:
@@ -173,32 +177,54 @@ void WindowTest::formResourcesPresent()
     QCOMPARE(ico.size(), 4286);
 }
 
-// Every text the window puts into its three labels, at the default font
-// size, with the largest numbers it can show.
+void WindowTest::labelTextsFit_data()
+{
+    QTest::addColumn<bool>("english");
+    QTest::newRow("German") << false;
+    QTest::newRow("English") << true;
+}
+
+// Every text the window puts into its three labels and, after a write, its
+// status bar, at the default font size, with the largest numbers it shows.
 void WindowTest::labelTextsFit()
 {
+    QFETCH(bool, english);
+    QTranslator translator;
+    if (english) {
+        QVERIFY(translator.load(QStringLiteral(":/i18n/zirbelwerk_en.qm")));
+        QCoreApplication::installTranslator(&translator);
+    }
     VELDfwloader window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     WindowProbe probe(window);
     auto &ui = probe.ui();
     QStringList label2 {DialogueText::blockProgress(1008, 1008)};
+    QStringList status {DialogueText::written()};
     for (int failure = int(FlashOutcome::Failure::NotConnected); failure <= int(FlashOutcome::Failure::Interrupted);
          ++failure) {
-        for (bool begun : {false, true})
+        for (bool begun : {false, true}) {
             label2 << FlashOutcome(FlashOutcome::Failure(failure), begun, 1008, 1008).shortText();
+            status << FlashOutcome(FlashOutcome::Failure(failure), begun, 1008, 1008).statusText();
+        }
     }
-    const QList<QPair<QLabel *, QStringList>> texts {
-        {ui.label, {QStringLiteral("HEX-Datei Laden, Abbruch!"), DialogueText::hexAccepted(0xFBFF),
-                    DialogueText::hexRefused()}},
-        {ui.label_2, label2},
-        {ui.label_3, {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit()}},
+    // The size grip takes the status bar's right corner.
+    const int statusWidth = ui.statusBar->width() - ui.statusBar->findChild<QSizeGrip *>()->width();
+    const QList<std::tuple<QWidget *, int, QStringList>> texts {
+        {ui.label, ui.label->width(), {QStringLiteral("HEX-Datei Laden, Abbruch!"), DialogueText::hexAccepted(0xFBFF),
+                                       DialogueText::hexRefused()}},
+        {ui.label_2, ui.label_2->width(), label2},
+        {ui.label_3, ui.label_3->width(), {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit()}},
+        {ui.statusBar, statusWidth, status},
     };
-    for (const auto &[label, shown] : texts) {
-        const QFontMetrics metrics(label->font());
+    for (const auto &[widget, width, shown] : texts) {
+        const QFontMetrics metrics(widget->font());
         for (const QString &text : shown)
-            QVERIFY2(metrics.horizontalAdvance(text) <= label->width(),
-                     qPrintable(QStringLiteral("%1: \"%2\" is %3 px").arg(label->objectName(), text)
-                                        .arg(metrics.horizontalAdvance(text))));
+            QVERIFY2(metrics.horizontalAdvance(text) <= width,
+                     qPrintable(QStringLiteral("%1: \"%2\" is %3 px of %4").arg(widget->objectName(), text)
+                                        .arg(metrics.horizontalAdvance(text)).arg(width)));
     }
+    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_MAIN(WindowTest)

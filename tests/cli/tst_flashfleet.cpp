@@ -11,6 +11,10 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <memory>
 #include <vector>
 
@@ -87,6 +91,11 @@ private slots:
     void secondInterruptStopsWithBlock();
     void hangUpWithClosedOutputFinishesWrite();
     void jsonLinesParseAndRecordHoldsTheWrite();
+    void oneDeviceUnderTwoNamesIsWrittenOnce_data();
+    void oneDeviceUnderTwoNamesIsWrittenOnce();
+    void secondProcessIsRefusedUnderAnotherName();
+    void recordNeverHoldsTheFlasher_data();
+    void recordNeverHoldsTheFlasher();
 
 private:
     QTemporaryDir dataHome;
@@ -102,6 +111,10 @@ void FlashFleetTest::allWritesEveryInstrumentOnItsOwn()
         QVERIFY(sims.back()->start());
         paths << sims.back()->devicePath();
     }
+    // A long name, as /dev/serial/by-id/ gives, must not push the table out of line.
+    QTemporaryDir links;
+    paths[0] = links.filePath(QStringLiteral("usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0"));
+    QVERIFY(QFile::link(sims[0]->devicePath(), paths[0]));
     Flasher flasher;
     flasher.start({"--all", FullHex}, paths.join(QLatin1Char(':')), dataHome.path());
     QCOMPARE(flasher.finish(), 4);
@@ -113,6 +126,15 @@ void FlashFleetTest::allWritesEveryInstrumentOnItsOwn()
     const QStringList summary = flasher.out.split(QLatin1Char('\n')).filter(QStringLiteral("COM4 "));
     QVERIFY2(!summary.isEmpty() && summary.last().contains(QStringLiteral("no_reply")), qPrintable(flasher.out));
     QCOMPARE(flasher.out.split(QLatin1Char('\n')).filter(QStringLiteral("geschrieben")).size(), 3);
+    // The table's block is the record's, the n of "Abbruch bei Block n / m".
+    const QJsonObject failed = recordLines(dataHome.path()).last();
+    QCOMPARE(failed.value(QStringLiteral("port")).toString(), QStringLiteral("COM4"));
+    QCOMPARE(summary.last().split(QLatin1Char(' '), Qt::SkipEmptyParts).value(5),
+             QString::number(failed.value(QStringLiteral("block")).toInt()));
+    const QStringList table = flasher.out.split(QLatin1Char('\n')).filter(QRegularExpression("^(Port|COM\\d+) "));
+    const qsizetype column = table.first().indexOf(QStringLiteral("Ergebnis"));
+    for (const QString &row : table.mid(1))
+        QVERIFY2(row.indexOf(QRegularExpression("geschrieben|no_reply")) == column, qPrintable(flasher.out));
 }
 
 void FlashFleetTest::watchWritesEachNewInstrumentOnce()
@@ -209,6 +231,111 @@ void FlashFleetTest::jsonLinesParseAndRecordHoldsTheWrite()
              QString::fromLatin1(QCryptographicHash::hash(hex.readAll(), QCryptographicHash::Sha256).toHex()));
     QCOMPARE(record.value(QStringLiteral("result")).toString(), QStringLiteral("written"));
     QCOMPARE(record.value(QStringLiteral("program")).toString(), QStringLiteral("zirbelwerk-flash"));
+}
+
+void FlashFleetTest::oneDeviceUnderTwoNamesIsWrittenOnce_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("-p twice") << "ports";
+    QTest::newRow("ZIRBELWERK_PORTS twice, --all") << "all";
+    QTest::newRow("ZIRBELWERK_PORTS twice, --info") << "info";
+}
+
+void FlashFleetTest::oneDeviceUnderTwoNamesIsWrittenOnce()
+{
+    QFETCH(QString, mode);
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    QTemporaryDir links;
+    const QString link = links.filePath(QStringLiteral("by-id"));
+    QVERIFY(QFile::link(sim.devicePath(), link));
+    const QString both = link + QLatin1Char(':') + sim.devicePath();
+    Flasher flasher;
+    if (mode == QLatin1String("ports"))
+        flasher.start({"--json", "-p", link, "-p", sim.devicePath(), FullHex}, QString(), dataHome.path());
+    else if (mode == QLatin1String("all"))
+        flasher.start({"--json", "--all", FullHex}, both, dataHome.path());
+    else
+        flasher.start({"--json", "--info"}, both, dataHome.path());
+    QCOMPARE(flasher.finish(), 0);
+    const QString second = mode == QLatin1String("ports") ? sim.devicePath() : "COM2 (" + sim.devicePath() + ")";
+    const QString first = mode == QLatin1String("ports") ? link : QStringLiteral("COM1");
+    QVERIFY2(flasher.err.contains("Port " + second + " ist dasselbe Geraet wie " + first), qPrintable(flasher.err));
+    QVERIFY2(flasher.out.contains("\"code\":\"same_device\""), qPrintable(flasher.out));
+    QCOMPARE(sim.report().value(QStringLiteral("queries")), QStringLiteral("1"));
+    if (mode == QLatin1String("info"))
+        return;
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.report().value(QStringLiteral("writes")), QStringLiteral("1"));
+    QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
+    QCOMPARE(sim.violations(), QStringList());
+}
+
+// As root, as CI runs: the terminal's exclusive mode would not stop it.
+void FlashFleetTest::secondProcessIsRefusedUnderAnotherName()
+{
+    SimInstrument sim({"--erase-ms", "0", "--block-ms", "2"});
+    QVERIFY(sim.start());
+    QTemporaryDir links;
+    const QString link = links.filePath(QStringLiteral("link"));
+    QVERIFY(QFile::link(sim.devicePath(), link));
+    Flasher writing;
+    writing.start({"-p", link, FullHex}, QString(), dataHome.path());
+    QVERIFY(writing.waitForOutput(QStringLiteral("Flash schreiben starten")));
+    for (const QStringList &arguments : {QStringList {"-p", sim.devicePath(), "--baud", "9600", FullHex},
+                                         QStringList {"--info", "-p", sim.devicePath()}}) {
+        Flasher second;
+        second.start(arguments, QString(), dataHome.path());
+        QCOMPARE(second.finish(), 3);
+        QVERIFY2(second.err.contains(" wird von einem anderen Programm benutzt"), qPrintable(second.err));
+    }
+    QCOMPARE(writing.finish(), 0);
+    QVERIFY(sim.waitForWrites(1, 5s));
+    QCOMPARE(sim.report().value(QStringLiteral("blocks")), QStringLiteral("1008"));
+    QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
+    QCOMPARE(sim.violations(), QStringList());
+}
+
+void FlashFleetTest::recordNeverHoldsTheFlasher_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<bool>("signalWhileWaiting");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("FIFO without reader") << "fifo" << false << "keine gewoehnliche Datei";
+    QTest::newRow("lock held too long") << "locked" << false << "gesperrt";
+    QTest::newRow("signal while the lock is held") << "locked" << true << "gesperrt";
+}
+
+// The write has ended; neither its record nor a signal may change that.
+void FlashFleetTest::recordNeverHoldsTheFlasher()
+{
+    QFETCH(QString, record);
+    QFETCH(bool, signalWhileWaiting);
+    QFETCH(QString, warning);
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("record"));
+    int lock = -1;
+    if (record == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    } else {
+        lock = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT, 0644);
+        QCOMPARE(::flock(lock, LOCK_EX), 0);
+    }
+    Flasher flasher;
+    flasher.start({"--record", path, "-p", sim.devicePath(), SmallHex}, QString(), dataHome.path());
+    if (signalWhileWaiting) {
+        QVERIFY(flasher.waitForOutput(QStringLiteral("Flash neu beschrieben!")));
+        flasher.signal(SIGTERM);
+        QCOMPARE(flasher.finish(1000), 0);
+    } else {
+        QCOMPARE(flasher.finish(5000), 0);
+    }
+    if (lock >= 0)
+        ::close(lock);
+    QVERIFY2(flasher.err.contains("Flash-Protokoll nicht geschrieben: " + path), qPrintable(flasher.err));
+    QVERIFY2(flasher.err.contains(warning), qPrintable(flasher.err));
 }
 
 QTEST_GUILESS_MAIN(FlashFleetTest)

@@ -87,9 +87,11 @@ void FlashLanguageTest::texts()
     QVERIFY2(help.out.startsWith(say("Aufruf: zirbelwerk-flash", "Usage: zirbelwerk-flash")), qPrintable(help.out));
     QVERIFY(help.out.contains(say("Rueckgabewert:", "Exit status:")));
     const Run bogus = run({"--bogus"}, locale);
-    QVERIFY2(bogus.err.endsWith(say("zirbelwerk-flash: unbekannte Option --bogus (Hilfe: zirbelwerk-flash --help)\n",
-                                    "zirbelwerk-flash: unknown option --bogus (help: zirbelwerk-flash --help)\n")),
+    // Qt's parser names it, in German from Qt's catalogue whenever the flasher speaks German.
+    QVERIFY2(bogus.err.endsWith(say("'bogus'. (Hilfe: zirbelwerk-flash --help)\n",
+                                    "zirbelwerk-flash: Unknown option 'bogus'. (help: zirbelwerk-flash --help)\n")),
              qPrintable(bogus.err));
+    QCOMPARE(bogus.err.contains(QLatin1String("Unknown")), english);
     QCOMPARE(bogus.exitCode, 1);
     QCOMPARE(run({"--list"}, locale).out,
              say("Keine seriellen Ports gefunden\n(aus ZIRBELWERK_PORTS)\n",

@@ -19,11 +19,16 @@ int main(int argc, char *argv[])
     facts.file = QString(70000, QLatin1Char('x'));
     FlashRecord record(QString::fromLocal8Bit(argv[1]));
     const QJsonObject entry = FlashRecord::entry(facts);
-    for (int i = std::atoi(argv[2]); i > 0; --i) {
-        if (!record.append(entry)) {
+    int left = std::atoi(argv[2]);
+    QObject::connect(&record, &FlashRecord::appended, [&](bool written) {
+        if (!written) {
             std::fprintf(stderr, "%s\n", qPrintable(record.errorString()));
-            return 1;
+            QCoreApplication::exit(1);
+        } else if (--left == 0) {
+            QCoreApplication::exit(0);
         }
-    }
-    return 0;
+    });
+    for (int i = left; i > 0; --i)
+        record.append(entry);
+    return QCoreApplication::exec();
 }

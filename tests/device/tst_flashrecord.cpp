@@ -3,13 +3,22 @@
 #include "device/FlashRecord.h"
 
 #include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -28,6 +37,31 @@ QList<QByteArray> recordLines(const QString &path)
     return lines;
 }
 
+bool appendNow(FlashRecord &record, const QJsonObject &entry)
+{
+    QSignalSpy appended(&record, &FlashRecord::appended);
+    record.append(entry);
+    return appended.wait(5000) && appended.at(0).at(0).toBool();
+}
+
+// Another process's lock, as flock sees it: a description of its own.
+struct ForeignLock
+{
+    int fd = -1;
+    explicit ForeignLock(const QString &path)
+    {
+        fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT, 0644);
+        ::flock(fd, LOCK_EX);
+    }
+    ~ForeignLock() { release(); }
+    void release()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        fd = -1;
+    }
+};
+
 } // namespace
 
 class FlashRecordTest : public QObject
@@ -42,6 +76,12 @@ private slots:
     void appendsToTheUsersDataFolder();
     void unwritableRecordSaysWhy();
     void processesAppendingAtOnceNeverInterleave();
+    void brokenLastLineIsNotAppendedOnto();
+    void recordThatIsNoFileIsRefusedAtOnce_data();
+    void recordThatIsNoFileIsRefusedAtOnce();
+    void heldLockIsWaitedForOnTheEventLoop_data();
+    void heldLockIsWaitedForOnTheEventLoop();
+    void lastWriteIsFoundFromTheEnd();
 
 private:
     std::unique_ptr<QTemporaryDir> home;
@@ -122,10 +162,10 @@ void FlashRecordTest::appendsToTheUsersDataFolder()
     QCOMPARE(record.path(), home->filePath("share/zirbelwerk/flash-record.jsonl"));
     FlashRecordFacts facts;
     facts.program = FlashRecord::ProgramWindow;
-    QVERIFY2(record.append(FlashRecord::entry(facts)), qPrintable(record.errorString()));
+    QVERIFY2(appendNow(record, FlashRecord::entry(facts)), qPrintable(record.errorString()));
     const QByteArray first = recordLines(record.path()).value(0);
     facts.outcome = FlashOutcome(FlashOutcome::Failure::NoReply, true, 1, 1);
-    QVERIFY(record.append(FlashRecord::entry(facts)));
+    QVERIFY(appendNow(record, FlashRecord::entry(facts)));
     const QList<QByteArray> lines = recordLines(record.path());
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], first);
@@ -138,7 +178,7 @@ void FlashRecordTest::unwritableRecordSaysWhy()
     QFile blocker(home->filePath("share"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     FlashRecord record;
-    QVERIFY(!record.append(FlashRecord::entry({})));
+    QVERIFY(!appendNow(record, FlashRecord::entry({})));
     QVERIFY2(record.errorString().startsWith("Flash-Protokoll nicht geschrieben: " + record.path()),
              qPrintable(record.errorString()));
 }
@@ -166,6 +206,93 @@ void FlashRecordTest::processesAppendingAtOnceNeverInterleave()
     }
     QCOMPARE(perProgram.value("first"), Count);
     QCOMPARE(perProgram.value("second"), Count);
+}
+
+// A power cut during an earlier append left half a line.
+void FlashRecordTest::brokenLastLineIsNotAppendedOnto()
+{
+    FlashRecord record;
+    QVERIFY(QDir().mkpath(QFileInfo(record.path()).absolutePath()));
+    QFile file(record.path());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("{\"b\":2,\"trunc");
+    file.close();
+    QVERIFY(appendNow(record, FlashRecord::entry({})));
+    const QList<QByteArray> lines = recordLines(record.path());
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(lines[0], QByteArray("{\"b\":2,\"trunc"));
+    QVERIFY(QJsonDocument::fromJson(lines[1]).isObject());
+}
+
+void FlashRecordTest::recordThatIsNoFileIsRefusedAtOnce_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO without reader") << "fifo";
+    QTest::newRow("device") << "/dev/null";
+}
+
+// Opening a FIFO for writing waits for a reader, for ever.
+void FlashRecordTest::recordThatIsNoFileIsRefusedAtOnce()
+{
+    QFETCH(QString, kind);
+    QString path = kind;
+    if (kind == QLatin1String("fifo")) {
+        path = home->filePath("record.fifo");
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    }
+    FlashRecord record(path);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!appendNow(record, FlashRecord::entry({})));
+    QVERIFY(clock.elapsed() < 1000);
+    QVERIFY2(record.errorString().endsWith("keine gewoehnliche Datei"), qPrintable(record.errorString()));
+}
+
+void FlashRecordTest::heldLockIsWaitedForOnTheEventLoop_data()
+{
+    QTest::addColumn<int>("releaseAfterMs");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("released in time") << 100 << true;
+    QTest::newRow("held too long") << -1 << false;
+}
+
+void FlashRecordTest::heldLockIsWaitedForOnTheEventLoop()
+{
+    QFETCH(int, releaseAfterMs);
+    QFETCH(bool, written);
+    FlashRecord record;
+    record.setLockWait(std::chrono::milliseconds(300));
+    QVERIFY(QDir().mkpath(QFileInfo(record.path()).absolutePath()));
+    ForeignLock other(record.path());
+    if (releaseAfterMs >= 0)
+        QTimer::singleShot(releaseAfterMs, [&other] { other.release(); });
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(10);
+    QCOMPARE(appendNow(record, FlashRecord::entry({})), written);
+    QVERIFY2(ticks >= 5, "the event loop stood still while the lock was held");
+    QCOMPARE(recordLines(record.path()).size(), written ? 1 : 0);
+    if (!written)
+        QVERIFY2(record.errorString().contains("gesperrt"), qPrintable(record.errorString()));
+}
+
+void FlashRecordTest::lastWriteIsFoundFromTheEnd()
+{
+    FlashRecord record;
+    FlashRecordFacts facts;
+    facts.device = QStringLiteral("/dev/ttyUSB0");
+    facts.outcome = FlashOutcome(FlashOutcome::Failure::NoReply, true, 1, 4);
+    QVERIFY(appendNow(record, FlashRecord::entry(facts)));
+    QFile file(record.path());
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("not json /dev/ttyUSB1\n{\"device\":\"/dev/ttyUSB0\",\"res");
+    file.close();
+    QVERIFY(record.lastWriteUnfinished(QStringLiteral("/dev/ttyUSB0")));
+    QVERIFY(!record.lastWriteUnfinished(QStringLiteral("/dev/ttyUSB1")));
+    facts.outcome = FlashOutcome(FlashOutcome::Failure::None, true, 4, 4);
+    QVERIFY(appendNow(record, FlashRecord::entry(facts)));
+    QVERIFY(!record.lastWriteUnfinished(QStringLiteral("/dev/ttyUSB0")));
 }
 
 QTEST_GUILESS_MAIN(FlashRecordTest)

@@ -1,3 +1,4 @@
+#include "device/StopPolicy.h"
 #include "device/StopSignals.h"
 
 #include <QSignalSpy>
@@ -22,7 +23,36 @@ class StopSignalsTest : public QObject
 
 private slots:
     void signalsArriveOnTheEventLoop();
+    void policyLetsAWriteEndUnlessAskedTwice_data();
+    void policyLetsAWriteEndUnlessAskedTwice();
 };
+
+Q_DECLARE_METATYPE(StopPolicy::Action)
+
+void StopSignalsTest::policyLetsAWriteEndUnlessAskedTwice_data()
+{
+    using A = StopPolicy::Action;
+    QTest::addColumn<QList<int>>("signalNumbers");
+    QTest::addColumn<QList<A>>("actions");
+    QTest::newRow("idle") << QList<int> {SIGTERM} << QList<A> {A::EndNow};
+    QTest::newRow("twice") << QList<int> {SIGINT, SIGTERM} << QList<A> {A::KeepWriting, A::InterruptWrites};
+    QTest::newRow("hang-ups never stop a write") << QList<int> {SIGHUP, SIGHUP, SIGINT}
+                                                 << QList<A> {A::EndAfterWrites, A::EndAfterWrites, A::KeepWriting};
+    // Windows ends the program seconds after its console began to close.
+    QTest::newRow("console closing") << QList<int> {StopSignals::Closing} << QList<A> {A::InterruptWrites};
+}
+
+// While writing: the window and the flasher act on these alike.
+void StopSignalsTest::policyLetsAWriteEndUnlessAskedTwice()
+{
+    QFETCH(QList<int>, signalNumbers);
+    QFETCH(QList<StopPolicy::Action>, actions);
+    StopPolicy policy;
+    const bool writing = actions.first() != StopPolicy::Action::EndNow;
+    for (qsizetype i = 0; i < signalNumbers.size(); ++i)
+        QCOMPARE(policy.onSignal(signalNumbers[i], writing), actions[i]);
+    QVERIFY(policy.stopAsked());
+}
 
 void StopSignalsTest::signalsArriveOnTheEventLoop()
 {

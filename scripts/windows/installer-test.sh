@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# Installs ZirbelWerk under Wine silently, as a roll-out would: over an
+# older version, then over itself; then removes it, and checks what each
+# step leaves behind:
+#   bash scripts/windows/installer-test.sh zirbelwerk-<version>-setup.exe
+# Uses the Wine prefix in WINEPREFIX when one is given, else makes its own
+# under /tmp. Prints each check; fails on the first that does not hold.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+[ $# -eq 1 ] || { echo "usage: installer-test.sh SETUP.exe" >&2; exit 2; }
+setup="$(realpath "$1")"
+version=$(basename "$setup" | sed -n 's/^zirbelwerk-\(.*\)-setup\.exe$/\1/p')
+[ -n "$version" ] || { echo "installer-test.sh: $setup is no zirbelwerk-<version>-setup.exe" >&2; exit 2; }
+
+wine=/usr/lib/wine/wine64
+export WINEDEBUG=-all
+# No desktop entries for the test's Start-menu link.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
+work="$(mktemp -d /tmp/zw-installer-test.XXXXXX)"
+cleanup() {
+    if [ -n "${own_prefix:-}" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$work/prefix"
+    own_prefix=1
+    "$wine" wineboot -i >/dev/null 2>&1
+fi
+
+c="$WINEPREFIX/drive_c"
+folder="$c/Program Files/ZirbelWerk"
+link="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZirbelWerk.lnk"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZirbelWerk'
+environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+settings_key='HKCU\Software\ORV\Kolibar'
+entry='C:\Program Files\ZirbelWerk'
+
+check() {
+    local what="$1"
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; exit 1; fi
+}
+value() { "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
+machine_path() { value "$environment_key" Path; }
+present() { "$wine" reg query "$@" >/dev/null 2>&1; }
+absent() { ! present "$@"; }
+# The uninstaller returns at once and works on from a copy of itself; the
+# folder goes last.
+wait_removed() {
+    local _
+    for _ in $(seq 100); do
+        [ -e "$folder" ] || return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+# An older version with a file the new one lacks.
+mkdir -p "$work/old/images"
+cp "$here/../../app/resources/images/fwloader.ico" "$work/old/images/"
+echo old >"$work/old/old-only.dll"
+bash "$here/installer.sh" "$work/old" 0.0.1 "$work/zirbelwerk-0.0.1-setup.exe"
+
+check "not installed yet" absent "$uninstall_key"
+path_before="$(machine_path)"
+check "older version installs silently" "$wine" "$work/zirbelwerk-0.0.1-setup.exe" /S
+check "older version installed" test -e "$folder/old-only.dll"
+check "$(basename "$setup") /S over it" "$wine" "$setup" /S
+check "older version's files gone" test ! -e "$folder/old-only.dll"
+for file in zirbelwerk.exe zirbelwerk-flash.exe images/fwloader.ico platforms/qwindows.dll \
+    styles/qwindowsvistastyle.dll imageformats/qico.dll translations/qtbase_de.qm demo.hex \
+    licences/README.txt uninstall.exe; do
+    check "installed: $file" test -f "$folder/$file"
+done
+check "Start-menu link for all users" test -f "$link"
+for name in DisplayName DisplayVersion Publisher DisplayIcon EstimatedSize UninstallString QuietUninstallString; do
+    check "uninstall key: $name" test -n "$(value "$uninstall_key" "$name")"
+done
+check "uninstall key: DisplayVersion $version" test "$(value "$uninstall_key" DisplayVersion)" = "$version"
+check "PATH holds the folder once" test "$(machine_path)" = "$path_before;$entry"
+check "zirbelwerk-flash --version in a new cmd" \
+    test "$(cd "$work" && "$wine" cmd /c zirbelwerk-flash --version | tr -d '\r')" = "zirbelwerk-flash $version"
+
+# From here a PATH longer than the installer's own strings, to be kept whole.
+long_path="$path_before$(printf ';C:\\Tools\\t%03d' $(seq 80))"
+"$wine" reg add "$environment_key" /v Path /t REG_EXPAND_SZ /d "$long_path;$entry" /f >/dev/null
+check "installs over itself" "$wine" "$setup" /S
+check "long PATH kept, the folder on it once" test "$(machine_path)" = "$long_path;$entry"
+
+# The user's record and settings; made here only where the prefix has none.
+record_dir="$("$wine" winepath -u "$("$wine" cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/zirbelwerk"
+record="$record_dir/flash-record.jsonl"
+[ -e "$record" ] || { mkdir -p "$record_dir" && echo '{}' >"$record" && made_record=1; }
+if absent "$settings_key"; then
+    "$wine" reg add "$settings_key" /v fontsize /t REG_DWORD /d 12 /f >/dev/null
+    made_settings=1
+fi
+
+check "uninstall.exe /S" "$wine" 'C:\Program Files\ZirbelWerk\uninstall.exe' /S
+check "folder removed" wait_removed
+check "Start-menu link removed" test ! -e "$link"
+check "uninstall key removed" absent "$uninstall_key"
+check "long PATH kept, without the folder" test "$(machine_path)" = "$long_path"
+check "record stays" test -f "$record"
+check "settings stay" present "$settings_key" /v fontsize
+
+"$wine" reg add "$environment_key" /v Path /t REG_EXPAND_SZ /d "$path_before" /f >/dev/null
+if [ -n "${made_record:-}" ]; then rm -f "$record"; rmdir "$record_dir" 2>/dev/null || true; fi
+if [ -n "${made_settings:-}" ]; then "$wine" reg delete "$settings_key" /f >/dev/null; fi
+echo "installer test: all checks passed"

@@ -181,9 +181,15 @@ bool CliOptions::setBaud(const QString &text)
 bool CliOptions::setPort(const QString &text)
 {
     const int com = PortNames::comNumber(text);
+#ifdef Q_OS_WIN
+    // Any COM port Windows has, also beyond the fifty the search asks.
+    if (com < 1 || com > PortNames::WindowsComCount)
+        return fail(tr("--port %1 geht nicht: COM1 bis COM%2").arg(text).arg(PortNames::WindowsComCount));
+#else
     if ((com < 1 || com > PortNames::ComCount) && !text.startsWith(QLatin1Char('/')))
         return fail(tr("--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0")
                             .arg(text).arg(PortNames::ComCount));
+#endif
     if (!ports.contains(text))
         ports << text;
     port = ports.size() == 1 ? text : QString();

@@ -143,7 +143,7 @@ void MultiFlash::probeRound()
     for (const auto &slot : watched) {
         // A device path that went away takes a new instrument when it comes back.
         const bool running = slot->session && slot->session->isRunning();
-        if (!running && (!devices.contains(slot->device) || !QFileInfo::exists(slot->device)))
+        if (!running && (!devices.contains(slot->device) || !PortNames::exists(slot->device)))
             slot->armed = true;
     }
     probing = true;

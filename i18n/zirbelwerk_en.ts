@@ -153,6 +153,10 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
         <source>--rearm-after %1 geht nicht: Sekunden von %2 bis %3</source>
         <translation>--rearm-after %1 is not possible: seconds from %2 to %3</translation>
     </message>
+    <message>
+        <source>--port %1 geht nicht: COM1 bis COM%2</source>
+        <translation>--port %1 is not possible: COM1 to COM%2</translation>
+    </message>
 </context>
 <context>
     <name>DialogueText</name>

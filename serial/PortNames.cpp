@@ -1,5 +1,6 @@
 #include "serial/PortNames.h"
 
+#include "serial/PortIdentity.h"
 #include "serial/SystemPorts.h"
 
 #include <QDeadlineTimer>
@@ -96,13 +97,30 @@ QStringList PortNames::devicePaths()
 
 bool PortNames::isUsbAdapter(const QString &devicePath)
 {
+#ifdef Q_OS_WIN
+    return PortIdentity::of(devicePath).vendorId.has_value();
+#else
     return deviceGroup(QFileInfo(devicePath).fileName()) < OtherDevices;
+#endif
+}
+
+bool PortNames::exists(const QString &devicePath)
+{
+#ifdef Q_OS_WIN
+    return devicePaths().contains(devicePath);
+#else
+    return QFileInfo::exists(devicePath);
+#endif
 }
 
 QString PortNames::comName(const QString &devicePath)
 {
+#ifdef Q_OS_WIN
+    return devicePath;
+#else
     const qsizetype index = devicePaths().indexOf(devicePath);
     return index >= 0 && index < ComCount ? QStringLiteral("COM%1").arg(index + 1) : devicePath;
+#endif
 }
 
 bool PortNames::fromEnvironment()

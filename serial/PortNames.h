@@ -18,6 +18,8 @@ public:
     static constexpr const char *EnvironmentVariable = "ZIRBELWERK_PORTS";
     // How many COM names the search tries.
     static constexpr int ComCount = 50;
+    // The COM names Windows hands out, all of them open to --port.
+    static constexpr int WindowsComCount = 256;
 
     // COM1 ... COMn, in the order the search tries them.
     static QStringList comNames(int count = ComCount);
@@ -27,9 +29,13 @@ public:
     // The devices that COM1, COM2, ... stand for, in that order; on
     // Windows the COM ports it has.
     static QStringList devicePaths();
-    // ttyUSB*, ttyACM*: what a fixture or a service bench plugs in.
+    // ttyUSB*, ttyACM*, or on Windows a port with a USB vendor ID: what a
+    // fixture or a service bench plugs in.
     static bool isUsbAdapter(const QString &devicePath);
-    // The COMn that stands for a device path, or the path itself.
+    // Whether the device is there now.
+    static bool exists(const QString &devicePath);
+    // The COMn that stands for a device path, or the path itself (on
+    // Windows always).
     static QString comName(const QString &devicePath);
     // Whether ZIRBELWERK_PORTS names the devices.
     static bool fromEnvironment();

@@ -19,13 +19,7 @@ source "$root/scripts/windows/prefix.sh"
 zw_wine_prefix "$wine" "$wineserver"
 
 # Wine's server is nobody's child here; its CPU is read from /proc.
-server=""
-for pid in $(pgrep -f '^/usr/lib/wine/wineserver'); do
-    if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
-        server=$pid
-    fi
-done
-[ -n "$server" ] || { echo "no wineserver for $WINEPREFIX" >&2; exit 1; }
+server=$(zw_wine_server_pid) || { echo "no wineserver for $WINEPREFIX" >&2; exit 1; }
 
 "$host_build/bench/bench_flash" --unpaced-runs 0 --paced-runs "$runs" --loaders flasher,wine,wineraw \
     --wine-flasher "$win_build/bin/zirbelwerk-flash.exe" --wine-raw "$win_build/bin/bench_rawhost.exe" \

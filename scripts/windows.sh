@@ -8,7 +8,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/deps.sh"
-zw_install "${ZW_BUILD_PACKAGES[@]}" ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 srecord
+zw_install "${ZW_BUILD_PACKAGES[@]}" ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 srecord \
+    qt6-translations-l10n
 
 start=$(date +%s)
 qt_prefix=$(bash "$root/scripts/windows/qt.sh" | tail -n1)
@@ -21,7 +22,7 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZW_WARNINGS_A
     -DCMAKE_TOOLCHAIN_FILE="$qt_prefix/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    -DCMAKE_CROSSCOMPILING_EMULATOR=/usr/lib/wine/wine64 >/dev/null
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/windows/wine-run.sh" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cmake -S "$root" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZW_WARNINGS_AS_ERRORS=ON >/dev/null
 cmake --build "$host" -j"$(nproc)" --target zirbelwerk-sim zw_simbroker zirbelwerk-flash bench_flash

@@ -1,18 +1,41 @@
-# Sourced by test.sh and the Wine benchmark: makes the fresh 64-bit Wine
-# prefix $WINEPREFIX, whose COM ports lead nowhere, and keeps one session
-# of it for the caller's run.
+# Sourced by test.sh, wine-run.sh and the Wine benchmark. A Wine prefix
+# whose COM ports lead nowhere but where the caller links them: Wine links
+# COM1 and on to the machine's serial ports (/dev/ttyS*, ttyUSB*, ttyACM*)
+# whenever a session of the prefix starts. One session, kept for the whole
+# run, has those links removed; a port without a link is missing, as on a PC.
+
+# The server of $WINEPREFIX, if it runs.
+zw_wine_server_pid() {
+    local pid
+    for pid in $(pgrep -f '^/usr/lib/wine/wineserver' || true); do
+        if tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
+            echo "$pid"
+            return 0
+        fi
+    done
+    return 1
+}
+
+# A running session of the prefix with no link to a serial port of the machine.
+zw_wine_session() {
+    local wine=$1 wineserver=$2 link target
+    if ! zw_wine_server_pid >/dev/null; then
+        "$wineserver" -p >/dev/null 2>&1
+        "$wine" cmd /c exit >/dev/null 2>&1
+    fi
+    for link in "$WINEPREFIX"/dosdevices/com*; do
+        [ -L "$link" ] || continue
+        target=$(readlink "$link")
+        case "$target" in
+            /dev/tty*) rm -f "$link" ;;
+        esac
+    done
+}
+
+# A fresh 64-bit prefix at $WINEPREFIX, its session running.
 zw_wine_prefix() {
-    local wine=$1 wineserver=$2 reg="$WINEPREFIX.ports.reg" i
+    local wine=$1 wineserver=$2
     "$wine" wineboot -i >/dev/null 2>&1
-    # At the start of each session Wine links COM1 and up to the machine's
-    # serial ports, unless the prefix names the port itself; empty: no link.
-    { printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
-      for i in $(seq 1 255); do printf '"COM%d"=""\r\n' "$i"; done; } >"$reg"
-    "$wine" regedit /s "$reg" >/dev/null 2>&1
     "$wineserver" -w
-    # One session for the whole run: a new one would link the ports again.
-    "$wineserver" -p >/dev/null 2>&1
-    "$wine" cmd /c exit >/dev/null 2>&1
-    # Whatever the machine's ports still got (COM256 cannot be named).
-    rm -f "$WINEPREFIX"/dosdevices/com*
+    zw_wine_session "$wine" "$wineserver"
 }

@@ -2,13 +2,14 @@
 # Runs the Windows build's tests under Wine, in a fresh prefix made for the
 # run, against simulated instruments on the Linux side:
 #   scripts/windows/test.sh [WINDOWS_BUILD [LINUX_BUILD]]
-# WINDOWS_BUILD (default build-win) has the tests in bin/; LINUX_BUILD
-# (default build-win-host) has zirbelwerk-sim and zw_simbroker. The broker
-# starts a simulator whenever a test asks for one and links a COM port of
-# the prefix to it; no other COM port of the prefix leads anywhere, so no
-# test ever opens a real port. Afterwards the Windows flasher writes the
-# demo firmware paced like a 57600-baud line, and the simulator's memory
-# and report are checked here.
+# WINDOWS_BUILD (default build-win) has the tests in bin/ and runs them
+# through wine-run.sh; LINUX_BUILD (default build-win-host) has
+# zirbelwerk-sim and zw_simbroker. The broker starts a simulator whenever a
+# test asks for one and links a COM port of the prefix to it; no other COM
+# port of the prefix leads anywhere (prefix.sh), so no test ever opens a
+# real port. Afterwards the Windows flasher writes the demo firmware paced
+# like a 57600-baud line, and the simulator's memory and report are checked
+# here.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 win_build="$(cd "${1:-$root/build-win}" && pwd)"

@@ -28,8 +28,7 @@ namespace {
 
 const QString HexData = QStringLiteral(ZW_TEST_DATA "/hex/");
 #ifdef Q_OS_WIN
-// Wine has COM ports up to COM256 only.
-const QString MissingPort = QStringLiteral("COM300");
+const QString MissingPort = QStringLiteral("COM200");
 #else
 const QString MissingPort = QStringLiteral("/dev/zirbelwerk-missing");
 #endif

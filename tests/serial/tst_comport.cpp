@@ -16,8 +16,8 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Wine has COM ports up to COM256 only; the runner links COM250 to /dev/null.
-const QString MissingPort = QStringLiteral("COM300");
+// Nothing links COM200 in the test prefix; the runner links COM250 to /dev/null.
+const QString MissingPort = QStringLiteral("COM200");
 const QString NotSerialPort = QStringLiteral("COM250");
 
 std::chrono::milliseconds cpuTime()
@@ -128,8 +128,8 @@ void ComPortTest::portFaultsSayWhatToDo_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("code");
     QTest::addColumn<int>("reported");
-    QTest::newRow("missing") << MissingPort << "Port COM300 ist nicht vorhanden" << "missing" << 0;
-    QTest::newRow("no COM name") << "LPT1" << "Port LPT1 gibt es nicht (siehe zirbelwerk-flash --list)"
+    QTest::newRow("missing") << MissingPort << "Port COM200 ist nicht vorhanden" << "missing" << 0;
+    QTest::newRow("no COM name") << "LPT1" << "Port LPT1 gibt es nicht"
                                  << "missing" << 0;
     QTest::newRow("not serial") << NotSerialPort << "COM250 ist kein serieller Port" << "not_serial" << 1;
 }

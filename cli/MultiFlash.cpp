@@ -22,10 +22,11 @@ QString identityText(const PortIdentity &identity)
 {
     if (!identity.isKnown())
         return MultiFlash::tr("(kein USB-Adapter bekannt)");
-    return QStringLiteral("USB %1:%2 %3 %4")
-        .arg(PortIdentity::hexId(identity.vendorId), PortIdentity::hexId(identity.productId),
-             identity.serialNumber, identity.description)
-        .simplified();
+    // "USB" only where there is a vendor ID: Windows names built-in ports too.
+    const QString usb = identity.vendorId ? QStringLiteral("USB %1:%2").arg(PortIdentity::hexId(identity.vendorId),
+                                                                           PortIdentity::hexId(identity.productId))
+                                          : QString();
+    return QStringLiteral("%1 %2 %3").arg(usb, identity.serialNumber, identity.description).simplified();
 }
 
 } // namespace

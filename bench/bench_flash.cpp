@@ -26,7 +26,7 @@
 #include "device/VersionReply.h"
 #include "image/HexLoader.h"
 #include "serial/Modem.h"
-#include "tests/support/SimInstrument.h"
+#include "SimInstrument.h"
 
 #ifdef ZW_BENCH_WINDOW
 #include "FileDialogAnswer.h"

@@ -1,6 +1,6 @@
-#include "fuzz/FlashStreamCheck.h"
+#include "FlashStreamCheck.h"
 
-#include "fuzz/FuzzCheck.h"
+#include "FuzzCheck.h"
 
 #include <QByteArray>
 

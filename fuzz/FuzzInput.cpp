@@ -1,4 +1,4 @@
-#include "fuzz/FuzzInput.h"
+#include "FuzzInput.h"
 
 #include <QStringDecoder>
 

@@ -1,4 +1,4 @@
-#include "fuzz/KeyValueModel.h"
+#include "KeyValueModel.h"
 
 #include <QTextStream>
 

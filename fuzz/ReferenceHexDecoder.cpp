@@ -1,4 +1,4 @@
-#include "fuzz/ReferenceHexDecoder.h"
+#include "ReferenceHexDecoder.h"
 
 #include <algorithm>
 #include <cctype>

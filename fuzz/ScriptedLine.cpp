@@ -1,6 +1,6 @@
-#include "fuzz/ScriptedLine.h"
+#include "ScriptedLine.h"
 
-#include "fuzz/FlashStreamCheck.h"
+#include "FlashStreamCheck.h"
 
 ScriptedLine::ScriptedLine(FlashStreamCheck *check, QObject *parent)
     : QIODevice(parent), check(check)

@@ -1,4 +1,4 @@
-#include "fuzz/VirtualTimeDispatcher.h"
+#include "VirtualTimeDispatcher.h"
 
 #include <QCoreApplication>
 #include <QTimerEvent>

@@ -3,11 +3,11 @@
 // time-outs; it sends nothing but the image's blocks, each released by a
 // 0x6B; and it reports success only when the whole stream has left.
 #include "device/FlashWriter.h"
-#include "fuzz/FlashStreamCheck.h"
-#include "fuzz/FuzzCheck.h"
-#include "fuzz/FuzzInput.h"
-#include "fuzz/ScriptedLine.h"
-#include "fuzz/VirtualTimeDispatcher.h"
+#include "FlashStreamCheck.h"
+#include "FuzzCheck.h"
+#include "FuzzInput.h"
+#include "ScriptedLine.h"
+#include "VirtualTimeDispatcher.h"
 
 #include <QCoreApplication>
 

@@ -2,8 +2,8 @@
 // reading of its rules, an accepted file yields exactly its data records
 // over the earlier image, and a refused one leaves the earlier image and
 // length as they were.
-#include "fuzz/FuzzCheck.h"
-#include "fuzz/ReferenceHexDecoder.h"
+#include "FuzzCheck.h"
+#include "ReferenceHexDecoder.h"
 #include "image/HexLoader.h"
 
 #include <cstddef>

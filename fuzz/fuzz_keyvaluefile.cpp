@@ -4,9 +4,9 @@
 // save and a fresh load every key that was set reads back what was set,
 // unless a later call removed its line or an earlier-sorted line begins
 // with the same key and "=" (also one that sorts earlier once read back).
-#include "fuzz/FuzzCheck.h"
-#include "fuzz/FuzzInput.h"
-#include "fuzz/KeyValueModel.h"
+#include "FuzzCheck.h"
+#include "FuzzInput.h"
+#include "KeyValueModel.h"
 #include "kvfile/KeyValueFile.h"
 
 #include <QCoreApplication>

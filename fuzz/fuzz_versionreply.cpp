@@ -2,7 +2,7 @@
 // accepted exactly when bytes 2-3 are "KB" and bytes 4-6 are three digits
 // from 100 to 999.
 #include "device/VersionReply.h"
-#include "fuzz/FuzzCheck.h"
+#include "FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>

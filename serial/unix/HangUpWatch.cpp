@@ -1,4 +1,4 @@
-#include "serial/unix/HangUpWatch.h"
+#include "HangUpWatch.h"
 
 #include <QEvent>
 #include <QSerialPort>

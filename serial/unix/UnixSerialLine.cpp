@@ -1,6 +1,6 @@
-#include "serial/unix/UnixSerialLine.h"
+#include "UnixSerialLine.h"
 
-#include "serial/unix/HangUpWatch.h"
+#include "HangUpWatch.h"
 
 #include <QFile>
 #include <QSerialPort>

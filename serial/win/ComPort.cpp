@@ -1,4 +1,4 @@
-#include "serial/win/ComPort.h"
+#include "ComPort.h"
 
 #include <QDeadlineTimer>
 #include <QWinEventNotifier>

@@ -1,7 +1,7 @@
 #include "serial/SystemPorts.h"
 
 #include "serial/PortNames.h"
-#include "serial/win/UsbInstanceId.h"
+#include "UsbInstanceId.h"
 
 #include <qt_windows.h>
 

@@ -1,6 +1,6 @@
-#include "serial/win/WinSerialLine.h"
+#include "WinSerialLine.h"
 
-#include "serial/win/ComPort.h"
+#include "ComPort.h"
 
 SerialLine *SerialLine::create(const QString &devicePath, QObject *parent)
 {

@@ -1,4 +1,4 @@
-#include "serial/win/UsbInstanceId.h"
+#include "win/UsbInstanceId.h"
 
 #include <QTest>
 

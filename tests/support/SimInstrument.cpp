@@ -1,4 +1,4 @@
-#include "tests/support/SimInstrument.h"
+#include "SimInstrument.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,7 +1,7 @@
 // The simulated instrument, driven over its pseudo-terminal the way a
 // loader would drive the real one.
 
-#include "tests/support/SimInstrument.h"
+#include "SimInstrument.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

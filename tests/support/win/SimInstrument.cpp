@@ -1,6 +1,6 @@
 // Under Wine: the simulator runs on the Linux side, started by zw_simbroker
 // through files in the folder that ZW_SIM_FOLDER names.
-#include "tests/support/SimInstrument.h"
+#include "../SimInstrument.h"
 
 #include <QAtomicInt>
 #include <QCoreApplication>

@@ -7,9 +7,9 @@
 # zirbelwerk-sim and zw_simbroker. The broker starts a simulator whenever a
 # test asks for one and links a COM port of the prefix to it; no other COM
 # port of the prefix leads anywhere (prefix.sh), so no test ever opens a
-# real port. Afterwards the Windows flasher writes the demo firmware paced
-# like a 57600-baud line, and the simulator's memory and report are checked
-# here.
+# real port. Afterwards the installer and the installed programs are tested
+# (installer-test.sh, installed-test.sh); WINDOWS_BUILD/package holds the
+# installer that scripts/windows/package.sh made.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 win_build="$(cd "${1:-$root/build-win}" && pwd)"
@@ -57,33 +57,13 @@ echo "Windows tests under Wine: $(( $(date +%s) - start )) s"
 # Its simulators end with it, and their COM ports go.
 stop_broker
 
-# The flasher as shipped, the demo firmware paced like the real line.
-demo="$root/sim/demo/demo.hex"
-"$simulator" --baud 57600 --block-ms 2 --link "$work/demo-line" \
-    --memory-out "$work/demo.memory" --report "$work/demo.report" >/dev/null &
-sim_pid=$!
-for _ in $(seq 50); do [ -e "$work/demo-line" ] && break; sleep 0.1; done
-ln -s "$(readlink -f "$work/demo-line")" "$WINEPREFIX/dosdevices/com1"
-if LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 "$wine" "$win_build/bin/zirbelwerk-flash.exe" --port COM1 "$demo" \
-        >"$work/demo.out" 2>&1; then
-    # The flasher is done when the last bytes have left it; the paced line
-    # still carries them for a while.
-    for _ in $(seq 50); do grep -qx 'writes=1' "$work/demo.report" 2>/dev/null && break; sleep 0.1; done
-    kill -TERM "$sim_pid"; wait "$sim_pid" || true
-    srec_cat "$demo" -Intel -fill 0xFF 0x0000 0x10000 -o "$work/demo.image" -Binary
-    if grep -qx 'writes=1' "$work/demo.report" && grep -qx 'end_marker=1' "$work/demo.report" \
-            && grep -qx 'violations=0' "$work/demo.report" && cmp -s "$work/demo.image" "$work/demo.memory"; then
-        echo "Paced demo write by zirbelwerk-flash.exe: memory equals the image"
-    else
-        echo "Paced demo write by zirbelwerk-flash.exe: the instrument's memory or report is wrong" >&2
-        cat "$work/demo.report" >&2
-        status=1
-    fi
-else
-    kill -TERM "$sim_pid"; wait "$sim_pid" || true
-    echo "zirbelwerk-flash.exe failed on the paced demo write:" >&2
-    cat "$work/demo.out" >&2
-    status=1
-fi
-rm -f "$WINEPREFIX/dosdevices/com1"
+# The programs as shipped: the installer (upgrade, PATH, removal), then the
+# installed programs (the paced demo write byte for byte, Ctrl-C, the record,
+# the window).
+setup=$(ls "$win_build"/package/zirbelwerk-*-setup.exe 2>/dev/null | head -n1)
+[ -n "$setup" ] || { echo "no installer in $win_build/package: run scripts/windows/package.sh" >&2; exit 1; }
+start=$(date +%s)
+bash "$root/scripts/windows/installer-test.sh" "$setup" || status=1
+bash "$root/scripts/windows/installed-test.sh" "$setup" "$win_build" "$host_build" || status=1
+echo "Installer and installed programs under Wine: $(( $(date +%s) - start )) s"
 exit $status

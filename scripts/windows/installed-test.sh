@@ -1,0 +1,127 @@
+#!/usr/bin/env bash
+# The programs as a Windows user gets them, under Wine: installed silently,
+# then the installed flasher writes the demo firmware paced through COM1 (its
+# record in the local application data folder), a second write is stopped by
+# two Ctrl-C, two processes append to one record at once, the installed
+# window starts and searches; then the silent removal leaves the record.
+#   installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD
+# WINEPREFIX must name a running session whose COM ports lead nowhere
+# (prefix.sh); COM1 is linked here to each simulator in turn.
+set -euo pipefail
+[ $# -eq 3 ] || { echo "usage: installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD" >&2; exit 2; }
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+setup="$(realpath "$1")"
+win_build="$(cd "$2" && pwd)"
+simulator="$(cd "$3" && pwd)/sim/zirbelwerk-sim"
+: "${WINEPREFIX:?installed-test.sh needs WINEPREFIX}"
+# German, as a German Windows speaks; the locale is for Wine, not this shell.
+wine=(env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 /usr/lib/wine/wine64)
+export WINEDEBUG=-all WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
+demo="$root/sim/demo/demo.hex"
+folder="$WINEPREFIX/drive_c/Program Files/ZirbelWerk"
+link="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZirbelWerk.lnk"
+flasher='C:\Program Files\ZirbelWerk\zirbelwerk-flash.exe'
+work="$(mktemp -d /tmp/zw-installed-test.XXXXXX)"
+sim_pid=""
+cleanup() {
+    [ -z "$sim_pid" ] || kill -TERM "$sim_pid" 2>/dev/null || true
+    rm -f "$WINEPREFIX/dosdevices/com1"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+check() {
+    local what="$1"
+    shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; exit 1; fi
+}
+
+# A simulator on COM1: start_sim NAME [SIMULATOR OPTIONS].
+start_sim() {
+    local name=$1
+    shift
+    "$simulator" "$@" --link "$work/$name.line" --memory-out "$work/$name.memory" \
+        --report "$work/$name.report" >/dev/null &
+    sim_pid=$!
+    for _ in $(seq 50); do [ -e "$work/$name.line" ] && break; sleep 0.1; done
+    ln -sfn "$(readlink -f "$work/$name.line")" "$WINEPREFIX/dosdevices/com1"
+}
+stop_sim() {
+    kill -TERM "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    sim_pid=""
+}
+report() { grep -x "$2=.*" "$work/$1.report" | cut -d= -f2; }
+last_record() { tail -n1 "$record" | python3 -c "import json, sys; print(json.load(sys.stdin)['$1'])"; }
+whole_lines() {
+    python3 - "$1" "$2" <<'EOF'
+import collections, json, sys
+lines = open(sys.argv[1], 'rb').read().split(b'\n')[:-1]
+programs = collections.Counter(json.loads(line)['program'] for line in lines)
+sys.exit(0 if sorted(programs.values()) == [int(sys.argv[2])] * 2 else 1)
+EOF
+}
+
+check "setup.exe /S" "${wine[@]}" "$setup" /S
+check "installed" test -f "$folder/zirbelwerk-flash.exe"
+check "installed zirbelwerk-flash --version" \
+    test "$("${wine[@]}" "$flasher" --version | tr -d '\r')" = "zirbelwerk-flash $(basename "$setup" | cut -d- -f2)"
+record_dir="$("${wine[@]}" winepath -u "$("${wine[@]}" cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/zirbelwerk"
+record="$record_dir/flash-record.jsonl"
+
+# The demo firmware, paced like a 57600-baud line, into the instrument whole.
+start_sim demo --baud 57600 --block-ms 2
+check "paced demo write by the installed flasher" "${wine[@]}" "$flasher" --port COM1 "Z:$demo"
+for _ in $(seq 50); do [ "$(report demo writes 2>/dev/null)" = 1 ] && break; sleep 0.1; done
+stop_sim
+srec_cat "$demo" -Intel -fill 0xFF 0x0000 0x10000 -o "$work/demo.image" -Binary
+check "the instrument's memory equals the image" cmp -s "$work/demo.image" "$work/demo.memory"
+check "end marker in, no breach of the dialogue" \
+    test "$(report demo end_marker)/$(report demo violations)" = "1/0"
+check "record in the local application data folder: written" test "$(last_record result)" = written
+
+# Two Ctrl-C: Wine turns a SIGINT of the process into the console's Ctrl-C.
+start_sim stopped --baud 57600 --block-ms 2
+"${wine[@]}" "$flasher" --port COM1 "Z:$demo" >"$work/stopped.out" 2>&1 &
+pid=$!
+for _ in $(seq 100); do grep -q "Flash schreiben starten" "$work/stopped.out" && break; sleep 0.1; done
+sleep 1
+kill -INT "$pid"
+sleep 0.5
+kill -INT "$pid"
+status=0
+wait "$pid" || status=$?
+stop_sim
+check "first Ctrl-C lets the write go on" grep -q "das Schreiben geht weiter" "$work/stopped.out"
+check "second Ctrl-C stops it: exit 5, the block named" \
+    test "$status/$(grep -c 'Schreiben abgebrochen, Abbruch bei Block' "$work/stopped.out")" = "5/1"
+check "record: interrupted, with the block reached" \
+    test "$(last_record result)/$(( $(last_record block) > 0 ))" = "interrupted/1"
+
+# Two processes appending to one record at once: whole lines only.
+append="$win_build/bin/flashrecord_append.exe"
+"${wine[@]}" "$append" 'C:\two-writers.jsonl' 100 first &
+first=$!
+"${wine[@]}" "$append" 'C:\two-writers.jsonl' 100 second
+wait "$first"
+check "two processes appending at once: 200 whole lines" \
+    whole_lines "$WINEPREFIX/drive_c/two-writers.jsonl" 100
+
+# The installed window, offscreen (a plugin the build has, not the package):
+# it starts and asks COM1 for the instrument.
+start_sim window
+WINEQT_QPA_PLATFORM=offscreen WINEQT_PLUGIN_PATH="Z:$win_build/bin" "${wine[@]}" 'C:\Program Files\ZirbelWerk\zirbelwerk.exe' >/dev/null 2>&1 &
+window=$!
+sleep 6
+check "installed window runs" kill -0 "$window"
+kill "$window"
+wait "$window" 2>/dev/null || true
+stop_sim
+check "installed window searched COM1" test "$(report window queries)" -ge 1
+
+check "uninstall.exe /S" "${wine[@]}" 'C:\Program Files\ZirbelWerk\uninstall.exe' /S
+for _ in $(seq 100); do [ -e "$folder" ] || break; sleep 0.2; done
+check "program folder removed" test ! -e "$folder"
+check "Start-menu entry removed" test ! -e "$link"
+check "record stays" test -s "$record"
+echo "installed programs: all checks passed"

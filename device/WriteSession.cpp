@@ -3,6 +3,7 @@
 #include "device/FlashRecord.h"
 #include "image/HexLoader.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -24,7 +25,8 @@ WriteSession::WriteSession(const char *program, FlashRecord &record, QObject *pa
 
 void WriteSession::fileAccepted(const QString &path, const HexLoader &loader)
 {
-    facts.file = QFileInfo(path).absoluteFilePath();
+    // As the user writes it: C:\fw\x.hex on Windows.
+    facts.file = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     facts.fileSize = loader.fileSize();
     facts.fileSha256 = loader.fileSha256();
 }

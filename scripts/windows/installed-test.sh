@@ -66,10 +66,18 @@ check "setup.exe /S" "${wine[@]}" "$setup" /S
 check "installed" test -f "$folder/zirbelwerk-flash.exe"
 check "installed zirbelwerk-flash --version" \
     test "$("${wine[@]}" "$flasher" --version | tr -d '\r')" = "zirbelwerk-flash $(basename "$setup" | cut -d- -f2)"
+check "zirbelwerk-flash --help in cmd, German" \
+    bash -c '"$@" cmd /c zirbelwerk-flash --help | grep -q "^Aufruf: zirbelwerk-flash"' - "${wine[@]}"
+check "English when the language is English" \
+    bash -c 'env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 "$@" | grep -q "^HEX file OK!! Length: 16383 bytes"' - \
+    /usr/lib/wine/wine64 "$flasher" --check "Z:$demo"
 record_dir="$("${wine[@]}" winepath -u "$("${wine[@]}" cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/zirbelwerk"
 record="$record_dir/flash-record.jsonl"
 
-# The demo firmware, paced like a 57600-baud line, into the instrument whole.
+# The demo firmware, paced like a 57600-baud line, into the instrument whole;
+# the record's last line was cut off by a power cut.
+mkdir -p "$record_dir"
+printf '{"broken' >"$record"
 start_sim demo --baud 57600 --block-ms 2
 check "paced demo write by the installed flasher" "${wine[@]}" "$flasher" --port COM1 "Z:$demo"
 for _ in $(seq 50); do [ "$(report demo writes 2>/dev/null)" = 1 ] && break; sleep 0.1; done
@@ -79,6 +87,16 @@ check "the instrument's memory equals the image" cmp -s "$work/demo.image" "$wor
 check "end marker in, no breach of the dialogue" \
     test "$(report demo end_marker)/$(report demo violations)" = "1/0"
 check "record in the local application data folder: written" test "$(last_record result)" = written
+check "record: the file as Windows writes it" test "$(last_record file)" = "Z:${demo//\//\\}"
+check "record: the broken line kept, the new one on a line of its own" \
+    test "$(head -n1 "$record")/$(wc -l <"$record")" = '{"broken/2'
+
+# A record that is no regular file: refused with a warning, the write goes on.
+start_sim refused
+"${wine[@]}" "$flasher" --record 'C:\windows' --port COM1 "Z:$demo" >"$work/refused.out" 2>&1 || true
+stop_sim
+check "record not a regular file: warned, written all the same" \
+    test "$(grep -c 'keine gewoehnliche Datei' "$work/refused.out")/$(report refused end_marker)" = "1/1"
 
 # Two Ctrl-C: Wine turns a SIGINT of the process into the console's Ctrl-C.
 start_sim stopped --baud 57600 --block-ms 2

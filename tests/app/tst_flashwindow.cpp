@@ -314,7 +314,7 @@ void FlashWindowTest::wholeRoad()
     QCOMPARE(entry["port"].toString(), "COM1");
     QCOMPARE(entry["device"].toString(), sim.devicePath());
     QCOMPARE(entry["firmware_before"].toString(), "V1.23");
-    QCOMPARE(entry["file"].toString(), HexData + "full.hex");
+    QCOMPARE(entry["file"].toString(), QDir::toNativeSeparators(HexData + "full.hex"));
     QCOMPARE(entry["file_size"].toInteger(), QFileInfo(HexData + "full.hex").size());
     QCOMPARE(entry["file_sha256"].toString().toLatin1(), sha256Hex(HexData + "full.hex"));
     QCOMPARE(entry["image_length"].toInt(), 64511);

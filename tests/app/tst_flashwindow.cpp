@@ -375,6 +375,7 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));
     QVERIFY(ui.pushButton->isEnabled());
     QVERIFY(ui.pushButton_2->isEnabled());
+    QTRY_COMPARE(records().size(), 1);
     QCOMPARE(records().value(0)["failure"].toString(), code);
     QCOMPARE(records().value(0)["message"].toString(), message + advice);
 

@@ -108,7 +108,9 @@ void LanguageTest::writeAndRecord()
     QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), written, 20000);
     QCOMPARE(ui.label_3->text(), say("FW: neu, Exit Programm", "FW: new, exit the program"));
 
+    // The record's line follows the write's last text, a moment later.
     QFile record(home.filePath("share/zirbelwerk/flash-record.jsonl"));
+    QTRY_VERIFY(record.size() > 0);
     QVERIFY(record.open(QIODevice::ReadOnly));
     const QJsonObject entry = QJsonDocument::fromJson(record.readLine()).object();
     QCOMPARE(entry.value("program").toString(), QStringLiteral("zirbelwerk"));

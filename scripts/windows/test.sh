@@ -25,6 +25,7 @@ done
 work="$(mktemp -d /tmp/zirbelwerk-wine.XXXXXX)"
 export WINEPREFIX="$work/prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 broker_pid=""
+xvfb_pid=""
 stop_broker() {
     [ -n "$broker_pid" ] || return 0
     exec {broker_in}>&-
@@ -34,9 +35,17 @@ stop_broker() {
 cleanup() {
     stop_broker
     "$wineserver" -k 2>/dev/null || true
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# Windows' own platform needs a display to make windows (the log-off
+# test); Wine takes it when its session starts.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$work/display")"
 
 source "$root/scripts/windows/prefix.sh"
 start=$(date +%s)

@@ -144,7 +144,9 @@ private slots:
     void stalledWriteShowsLatestCount();
     void writeWithoutInstrumentIsRefused();
     void lineLostWhileIdleIsDropped();
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    void logOffWaitsForTheWrite();
+#else
     void stopSignalWaitsForTheWrite();
 #endif
 
@@ -446,7 +448,44 @@ void FlashWindowTest::lineLostWhileIdleIsDropped()
     QVERIFY(staysQuietForASecond());
 }
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+namespace {
+
+// What Windows asks every window at log-off: "may the session end?", then
+// (refused) that it goes on.
+LRESULT askToEndSession(HWND window)
+{
+    const LRESULT answer = ::SendMessageW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF);
+    ::SendMessageW(window, WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF);
+    return answer;
+}
+
+} // namespace
+
+void FlashWindowTest::logOffWaitsForTheWrite()
+{
+    if (QGuiApplication::platformName() != QStringLiteral("windows"))
+        QSKIP("Only Windows' own platform hears of the session's end (tst_flashwindow_logoff)");
+    // Qt's own file dialog, the one the test answers.
+    QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+    SimInstrument sim({"--erase-ms", "500", "--block-ms", "20"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    QVERIFY(foundAndLoaded(*window, ui, HexData + "small.hex"));
+    const auto hwnd = reinterpret_cast<HWND>(window->winId());
+    QCOMPARE(askToEndSession(hwnd), LRESULT(TRUE));
+
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    QCOMPARE(askToEndSession(hwnd), LRESULT(FALSE));
+    QVERIFY(closeRefusedNote(ui.statusBar) && closeRefusedNote(ui.statusBar)->isVisible());
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"),
+                              WriteTimeoutMs);
+    QCOMPARE(askToEndSession(hwnd), LRESULT(TRUE));
+    QCOMPARE(sim.report().value("end_marker"), "1");
+}
+#else
 void FlashWindowTest::stopSignalWaitsForTheWrite()
 {
     SimInstrument sim({"--erase-ms", "500", "--block-ms", "50"});

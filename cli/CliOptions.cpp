@@ -13,7 +13,8 @@
 namespace {
 
 // %1 the last COM number, %2 the baud rates, %3 the --rearm-after default,
-// %4 the image's size, %5 and %6 the reply limits in seconds.
+// %4 the image's size, %5 and %6 the reply limits in seconds, %7 to %10 what
+// the system says (HelpOnSystem).
 const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex\n"
     "        zirbelwerk-flash --info [--port NAME]... [--all]\n"
@@ -23,12 +24,12 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,\n"
     "HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.\n"
     "\n"
-    "  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);\n"
+    "  -p, --port NAME        keine Suche, nur dieser Port (%7);\n"
     "                         mehrmals: alle diese Ports zugleich\n"
     "  -b, --baud RATE        %2\n"
     "  --all                  jede HW an COM1 bis COM%1, alle zugleich\n"
     "  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal\n"
-    "                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)\n"
+    "                         (%8)\n"
     "  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)\n"
     "  --info                 nur HW suchen und Port, Geraet und Version zeigen\n"
     "  --json                 auf stdout nur JSON-Zeilen (check, found, progress,\n"
@@ -49,13 +50,36 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "  5  durch ein Signal beendet, bevor alles geschrieben war\n"
     "     (--watch: 0, wenn gerade nichts geschrieben wurde)\n"
     "\n"
-    "Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;\n"
-    "ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).\n"
+    "%9\n"
     "\n"
     "Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
-    "bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).\n"
-    "\n"
-    "ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.");
+    "bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).%10");
+
+// The parts of the help that differ between the systems: the port names,
+// the ports --watch watches, the stop keys and signals, the port variable.
+struct HelpOnSystem
+{
+    const char *port;
+    const char *watched;
+    const char *stops;
+    const char *portVariable;
+};
+
+const HelpOnSystem HelpOnLinux = {
+    QT_TRANSLATE_NOOP("CliOptions", "COMn oder Geraetepfad"),
+    QT_TRANSLATE_NOOP("CliOptions", "Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter"),
+    QT_TRANSLATE_NOOP("CliOptions", "Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;\n"
+                                    "ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben)."),
+    QT_TRANSLATE_NOOP("CliOptions", "\n\nZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist."),
+};
+
+const HelpOnSystem HelpOnWindows = {
+    QT_TRANSLATE_NOOP("CliOptions", "COM1 bis COM%1"),
+    QT_TRANSLATE_NOOP("CliOptions", "Ports von --port oder USB-Adapter"),
+    QT_TRANSLATE_NOOP("CliOptions", "Ctrl-C oder Ctrl-Break waehrend des Schreibens: es geht zu Ende;\n"
+                                    "ein zweites bricht ab (die HW bleibt halb beschrieben)."),
+    "",
+};
 
 struct Option
 {
@@ -103,9 +127,17 @@ QString CliOptions::helpText()
     const auto seconds = [](std::chrono::milliseconds time) {
         return QString::number(std::chrono::duration_cast<std::chrono::seconds>(time).count());
     };
+#ifdef Q_OS_WIN
+    const HelpOnSystem &system = HelpOnWindows;
+    const QString port = tr(system.port).arg(PortNames::WindowsComCount);
+#else
+    const HelpOnSystem &system = HelpOnLinux;
+    const QString port = tr(system.port);
+#endif
     return tr(Help).arg(QString::number(PortNames::ComCount), baudRates(true),
                         QString::number(RearmAfterDefault.count()), QString::number(FirmwareCellCount),
-                        seconds(FlashWriter::FirstReplyTimeout), seconds(FlashWriter::BlockReplyTimeout));
+                        seconds(FlashWriter::FirstReplyTimeout), seconds(FlashWriter::BlockReplyTimeout),
+                        port, tr(system.watched), tr(system.stops), tr(system.portVariable));
 }
 
 QStringList CliOptions::optionNames()

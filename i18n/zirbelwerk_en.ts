@@ -52,90 +52,6 @@
         <translation>--check touches no HW; %1 does not go with it</translation>
     </message>
     <message>
-        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
-        zirbelwerk-flash --info [--port NAME]... [--all]
-        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
-        zirbelwerk-flash --list
-
-Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
-HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.
-
-  -p, --port NAME        keine Suche, nur dieser Port (COMn oder Geraetepfad);
-                         mehrmals: alle diese Ports zugleich
-  -b, --baud RATE        %2
-  --all                  jede HW an COM1 bis COM%1, alle zugleich
-  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
-                         (Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter)
-  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)
-  --info                 nur HW suchen und Port, Geraet und Version zeigen
-  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
-                         outcome, summary)
-  --record DATEI         Protokoll hierhin statt ins gemeinsame
-  --check                nur die Datei pruefen, keine HW
-  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben
-  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht
-  -h, --help             diese Hilfe
-  --version              Versionsnummer zeigen
-
-Rueckgabewert:
-  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
-  1  Aufruf falsch, oder --image-out nicht schreibbar
-  2  HEX-Datei nicht geeignet
-  3  keine HW gefunden
-  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
-  5  durch ein Signal beendet, bevor alles geschrieben war
-     (--watch: 0, wenn gerade nichts geschrieben wurde)
-
-Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
-ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).
-
-Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und
-bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).
-
-ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.</source>
-        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
-       zirbelwerk-flash --info [--port NAME]... [--all]
-       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
-       zirbelwerk-flash --list
-
-Writes firmware (Intel HEX) into the flash of the HW: checks the file,
-searches COM1 to COM%1 for the HW (one pass), writes the flash.
-
-  -p, --port NAME        no search, only this port (COMn or a device path);
-                         given more than once: all these ports at once
-  -b, --baud RATE        %2
-  --all                  every HW on COM1 to COM%1, all at once
-  --watch                keeps running and writes every newly attached HW once
-                         (ports of --port, ZIRBELWERK_PORTS or USB adapters)
-  --rearm-after SEC      with --watch: silent this long = a new HW (default %3)
-  --info                 only search for HW and show port, device and version
-  --json                 only JSON lines on stdout (check, found, progress,
-                         outcome, summary)
-  --record FILE          the record goes here instead of the shared one
-  --check                only check the file, no HW
-  --image-out FILE.bin   with --check: write the image (%4 bytes) as binary
-  --list                 shows which device stands behind COM1 to COM%1
-  -h, --help             this help
-  --version              show the version number
-
-Exit status:
-  0  flash written (with --check: file suitable; --info: HW found)
-  1  wrong usage, or --image-out not writable
-  2  HEX file not suitable
-  3  no HW found
-  4  flash write failed (--all, --watch: for at least one HW)
-  5  ended by a signal before everything was written
-     (--watch: 0 when nothing was being written)
-
-Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
-a second Ctrl-C or SIGTERM stops it (the HW stays half written).
-
-The HW has up to %5 s for its first reply (it erases its flash) and
-up to %6 s for each one after; if it stays silent longer, the write ends (4).
-
-ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
-    </message>
-    <message>
         <source>%1 (Standard)</source>
         <extracomment>the default baud rate in a list</extracomment>
         <translation>%1 (default)</translation>
@@ -156,6 +72,120 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
     <message>
         <source>--port %1 geht nicht: COM1 bis COM%2</source>
         <translation>--port %1 is not possible: COM1 to COM%2</translation>
+    </message>
+    <message>
+        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
+        zirbelwerk-flash --info [--port NAME]... [--all]
+        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
+        zirbelwerk-flash --list
+
+Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
+HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.
+
+  -p, --port NAME        keine Suche, nur dieser Port (%7);
+                         mehrmals: alle diese Ports zugleich
+  -b, --baud RATE        %2
+  --all                  jede HW an COM1 bis COM%1, alle zugleich
+  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
+                         (%8)
+  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)
+  --info                 nur HW suchen und Port, Geraet und Version zeigen
+  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
+                         outcome, summary)
+  --record DATEI         Protokoll hierhin statt ins gemeinsame
+  --check                nur die Datei pruefen, keine HW
+  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben
+  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht
+  -h, --help             diese Hilfe
+  --version              Versionsnummer zeigen
+
+Rueckgabewert:
+  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
+  1  Aufruf falsch, oder --image-out nicht schreibbar
+  2  HEX-Datei nicht geeignet
+  3  keine HW gefunden
+  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
+  5  durch ein Signal beendet, bevor alles geschrieben war
+     (--watch: 0, wenn gerade nichts geschrieben wurde)
+
+%9
+
+Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und
+bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).%10</source>
+        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
+       zirbelwerk-flash --info [--port NAME]... [--all]
+       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
+       zirbelwerk-flash --list
+
+Writes firmware (Intel HEX) into the flash of the HW: checks the file,
+searches COM1 to COM%1 for the HW (one pass), writes the flash.
+
+  -p, --port NAME        no search, only this port (%7);
+                         given more than once: all these ports at once
+  -b, --baud RATE        %2
+  --all                  every HW on COM1 to COM%1, all at once
+  --watch                keeps running and writes every newly attached HW once
+                         (%8)
+  --rearm-after SEC      with --watch: silent this long = a new HW (default %3)
+  --info                 only search for HW and show port, device and version
+  --json                 only JSON lines on stdout (check, found, progress,
+                         outcome, summary)
+  --record FILE          the record goes here instead of the shared one
+  --check                only check the file, no HW
+  --image-out FILE.bin   with --check: write the image (%4 bytes) as binary
+  --list                 shows which device stands behind COM1 to COM%1
+  -h, --help             this help
+  --version              show the version number
+
+Exit status:
+  0  flash written (with --check: file suitable; --info: HW found)
+  1  wrong usage, or --image-out not writable
+  2  HEX file not suitable
+  3  no HW found
+  4  flash write failed (--all, --watch: for at least one HW)
+  5  ended by a signal before everything was written
+     (--watch: 0 when nothing was being written)
+
+%9
+
+The HW has up to %5 s for its first reply (it erases its flash) and
+up to %6 s for each one after; if it stays silent longer, the write ends (4).%10</translation>
+    </message>
+    <message>
+        <source>COMn oder Geraetepfad</source>
+        <translation>COMn or a device path</translation>
+    </message>
+    <message>
+        <source>Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter</source>
+        <translation>ports of --port, ZIRBELWERK_PORTS or USB adapters</translation>
+    </message>
+    <message>
+        <source>Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;
+ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben).</source>
+        <translation>Ctrl-C, SIGTERM or SIGHUP during the write: it goes on to its end;
+a second Ctrl-C or SIGTERM stops it (the HW stays half written).</translation>
+    </message>
+    <message>
+        <source>
+
+ZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist.</source>
+        <translation>
+
+ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.</translation>
+    </message>
+    <message>
+        <source>COM1 bis COM%1</source>
+        <translation>COM1 to COM%1</translation>
+    </message>
+    <message>
+        <source>Ports von --port oder USB-Adapter</source>
+        <translation>ports of --port or USB adapters</translation>
+    </message>
+    <message>
+        <source>Ctrl-C oder Ctrl-Break waehrend des Schreibens: es geht zu Ende;
+ein zweites bricht ab (die HW bleibt halb beschrieben).</source>
+        <translation>Ctrl-C or Ctrl-Break during the write: it goes on to its end;
+a second one stops it (the HW stays half written).</translation>
     </message>
 </context>
 <context>

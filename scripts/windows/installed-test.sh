@@ -66,8 +66,9 @@ check "setup.exe /S" "${wine[@]}" "$setup" /S
 check "installed" test -f "$folder/zirbelwerk-flash.exe"
 check "installed zirbelwerk-flash --version" \
     test "$("${wine[@]}" "$flasher" --version | tr -d '\r')" = "zirbelwerk-flash $(basename "$setup" | cut -d- -f2)"
-check "zirbelwerk-flash --help in cmd, German" \
-    bash -c '"$@" cmd /c zirbelwerk-flash --help | grep -q "^Aufruf: zirbelwerk-flash"' - "${wine[@]}"
+"${wine[@]}" cmd /c zirbelwerk-flash --help >"$work/help.out"
+check "zirbelwerk-flash --help in cmd, German, with Windows' names and keys" \
+    test "$(grep -c -e '^Aufruf: zirbelwerk-flash' -e '(COM1 bis COM256)' -e 'Ctrl-Break' "$work/help.out")/$(grep -c -e SIGHUP -e /dev/ "$work/help.out")" = 3/0
 check "English when the language is English" \
     bash -c 'env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 "$@" | grep -q "^HEX file OK!! Length: 16383 bytes"' - \
     /usr/lib/wine/wine64 "$flasher" --check "Z:$demo"

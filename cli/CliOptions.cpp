@@ -55,8 +55,8 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
     "bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).%10");
 
-// The parts of the help that differ between the systems: the port names,
-// the ports --watch watches, the stop keys and signals, the port variable.
+// Windows has no device paths, signals or ZIRBELWERK_PORTS, and a console
+// of its own stop keys: its help must not promise them.
 struct HelpOnSystem
 {
     const char *port;

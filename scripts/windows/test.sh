@@ -45,6 +45,7 @@ trap cleanup EXIT
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
 xvfb_pid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 
 source "$root/scripts/windows/prefix.sh"
@@ -66,11 +67,10 @@ echo "Windows tests under Wine: $(( $(date +%s) - start )) s"
 # Its simulators end with it, and their COM ports go.
 stop_broker
 
-# The programs as shipped: the installer (upgrade, PATH, removal), then the
-# installed programs (the paced demo write byte for byte, Ctrl-C, the record,
-# the window).
-setup=$(ls "$win_build"/package/zirbelwerk-*-setup.exe 2>/dev/null | head -n1)
-[ -n "$setup" ] || { echo "no installer in $win_build/package: run scripts/windows/package.sh" >&2; exit 1; }
+# What a user gets is the installer, not build-win/bin: test that too.
+setups=("$win_build"/package/zirbelwerk-*-setup.exe)
+setup="${setups[0]}"
+[ -f "$setup" ] || { echo "no installer in $win_build/package: run scripts/windows/package.sh" >&2; exit 1; }
 start=$(date +%s)
 bash "$root/scripts/windows/installer-test.sh" "$setup" || status=1
 bash "$root/scripts/windows/installed-test.sh" "$setup" "$win_build" "$host_build" || status=1

@@ -483,6 +483,7 @@ void FlashWindowTest::logOffWaitsForTheWrite()
     QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"),
                               WriteTimeoutMs);
     QCOMPARE(askToEndSession(hwnd), LRESULT(TRUE));
+    QVERIFY(sim.waitForWrites(1, 5s));
     QCOMPARE(sim.report().value("end_marker"), "1");
 }
 #else

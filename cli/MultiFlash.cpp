@@ -22,11 +22,7 @@ QString identityText(const PortIdentity &identity)
 {
     if (!identity.isKnown())
         return MultiFlash::tr("(kein USB-Adapter bekannt)");
-    // "USB" only where there is a vendor ID: Windows names built-in ports too.
-    const QString usb = identity.vendorId ? QStringLiteral("USB %1:%2").arg(PortIdentity::hexId(identity.vendorId),
-                                                                           PortIdentity::hexId(identity.productId))
-                                          : QString();
-    return QStringLiteral("%1 %2 %3").arg(usb, identity.serialNumber, identity.description).simplified();
+    return QStringLiteral("%1 %2 %3").arg(identity.usbText(), identity.serialNumber, identity.description).simplified();
 }
 
 } // namespace

@@ -16,8 +16,7 @@ QString described(const QString &name)
     if (!identity.description.isNull())
         parts << identity.description;
     if (identity.vendorId)
-        parts << QStringLiteral("USB %1:%2").arg(PortIdentity::hexId(identity.vendorId),
-                                                  PortIdentity::hexId(identity.productId));
+        parts << identity.usbText();
     if (!identity.serialNumber.isNull())
         parts << identity.serialNumber;
     return parts.join(QLatin1Char(' ')).trimmed();

@@ -40,3 +40,8 @@ QString PortIdentity::hexId(std::optional<quint16> id)
 {
     return id ? QStringLiteral("%1").arg(*id, 4, 16, QLatin1Char('0')) : QString();
 }
+
+QString PortIdentity::usbText() const
+{
+    return vendorId ? QStringLiteral("USB %1:%2").arg(hexId(vendorId), hexId(productId)) : QString();
+}

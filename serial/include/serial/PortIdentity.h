@@ -14,6 +14,10 @@ struct PortIdentity
     // "0403", as lsusb writes it; a null string when unknown.
     static QString hexId(std::optional<quint16> id);
 
+    // "USB 0403:6001" for listings; empty without a vendor ID (Windows
+    // describes built-in ports too).
+    QString usbText() const;
+
     bool isKnown() const { return vendorId || productId || !serialNumber.isNull() || !description.isNull(); }
 
     std::optional<quint16> vendorId;

@@ -10,6 +10,7 @@
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD" >&2; exit 2; }
 root="$(cd "$(dirname "$0")/../.." && pwd)"
+source "$root/scripts/windows/checks.sh"
 setup="$(realpath "$1")"
 win_build="$(cd "$2" && pwd)"
 simulator="$(cd "$3" && pwd)/sim/zirbelwerk-sim"
@@ -29,12 +30,6 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-check() {
-    local what="$1"
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; exit 1; fi
-}
 
 # A simulator on COM1: start_sim NAME [SIMULATOR OPTIONS].
 start_sim() {
@@ -67,7 +62,7 @@ EOF
 
 check "setup.exe /S" "${wine[@]}" "$setup" /S
 check "installed" test -f "$folder/zirbelwerk-flash.exe"
-version=$(basename "$setup" | sed -n 's/^zirbelwerk-\(.*\)-setup\.exe$/\1/p')
+version=$(setup_version "$setup")
 check "installed zirbelwerk-flash --version" \
     test "$("${wine[@]}" "$flasher" --version | tr -d '\r')" = "zirbelwerk-flash $version"
 # From a folder without a flasher of its own: cmd looks there before PATH.

@@ -9,7 +9,8 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 [ $# -eq 1 ] || { echo "usage: installer-test.sh SETUP.exe" >&2; exit 2; }
 setup="$(realpath "$1")"
-version=$(basename "$setup" | sed -n 's/^zirbelwerk-\(.*\)-setup\.exe$/\1/p')
+source "$here/checks.sh"
+version=$(setup_version "$setup")
 [ -n "$version" ] || { echo "installer-test.sh: $setup is no zirbelwerk-<version>-setup.exe" >&2; exit 2; }
 
 wine=/usr/lib/wine/wine64
@@ -36,11 +37,6 @@ environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environme
 settings_key='HKCU\Software\ORV\Kolibar'
 entry='C:\Program Files\ZirbelWerk'
 
-check() {
-    local what="$1"
-    shift
-    if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; exit 1; fi
-}
 value() { "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 machine_path() { value "$environment_key" Path; }
 present() { "$wine" reg query "$@" >/dev/null 2>&1; }

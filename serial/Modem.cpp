@@ -44,8 +44,8 @@ bool Modem::openPort(const QString &name)
         return false;
     }
     // Before the port is opened: opening it already sets its line up.
-    if (!deviceLock.take(DeviceId::of(path))) {
-        lastFault = PortFault::held(name, path);
+    lastFault = deviceLock.take(name, path);
+    if (lastFault.kind() != PortFault::Kind::None) {
         reportFault(path);
         emit setTtyText(ClosedText);
         return false;

@@ -36,8 +36,10 @@ QString PortFault::code() const
     return QStringLiteral("other");
 }
 
-PortFault PortFault::held(const QString &name, const QString &path)
+PortFault PortFault::held(const QString &name, const QString &path, const QString &holder)
 {
+    if (!holder.isEmpty())
+        return {Kind::Held, tr("Port %1 wird von %2 benutzt").arg(portAndPath(name, path), holder)};
     return {Kind::Held, tr("Port %1 wird von einem anderen Programm benutzt").arg(portAndPath(name, path))};
 }
 
@@ -62,6 +64,11 @@ PortFault PortFault::noAccess(const QString &name, const QString &path)
 PortFault PortFault::notSerial(const QString &name, const QString &path)
 {
     return {Kind::NotSerial, tr("%1 ist kein serieller Port").arg(portAndPath(name, path))};
+}
+
+PortFault PortFault::blocked(const QString &name, const QString &path, const QString &reason)
+{
+    return {Kind::Held, other(name, path, reason).text()};
 }
 
 PortFault PortFault::other(const QString &name, const QString &path, const QString &reason)

@@ -1,6 +1,7 @@
 #include "UnixSerialLine.h"
 
 #include "HangUpWatch.h"
+#include "SerialLockFile.h"
 
 #include <QFile>
 #include <QSerialPort>
@@ -97,7 +98,8 @@ PortFault UnixSerialLine::fault(const QString &name) const
     case QSerialPort::DeviceNotFoundError:
         return PortFault::missing(name, path);
     case QSerialPort::PermissionError:
-        return mayOpen(path) ? PortFault::held(name, path) : PortFault::noAccess(name, path);
+        return mayOpen(path) ? PortFault::held(name, path, SerialLockFile(path).holder())
+                             : PortFault::noAccess(name, path);
     default:
         break;
     }

@@ -1,4 +1,5 @@
 #include "PtyPeer.h"
+#include "unix/SerialLockFile.h"
 
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
@@ -10,6 +11,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -20,13 +24,30 @@ struct OtherProgram
     QProcess process;
     bool hold(const QString &path)
     {
-        process.start(QStringLiteral(ZW_PORTHOLD_EXECUTABLE), {path});
+        process.start(qEnvironmentVariable("ZW_PORTHOLD", QStringLiteral(ZW_PORTHOLD_EXECUTABLE)), {path});
         return process.waitForReadyRead(5000) && process.readLine().trimmed() == "held";
     }
     ~OtherProgram()
     {
         process.kill();
         process.waitForFinished();
+    }
+};
+
+// Something left at a path by another user; gone again at the end.
+struct PlantedFile
+{
+    QByteArray path;
+    bool plant(const QString &where, bool fifo)
+    {
+        path = QFile::encodeName(where);
+        ::unlink(path.constData());
+        return fifo ? ::mkfifo(path.constData(), 0666) == 0 : ::symlink("/dev/null", path.constData()) == 0;
+    }
+    ~PlantedFile()
+    {
+        if (!path.isEmpty())
+            ::unlink(path.constData());
     }
 };
 
@@ -158,10 +179,15 @@ void ModemTest::portFaultsSayWhatToDo_data()
     QTest::newRow("plain file") << "file" << " ist kein serieller Port" << 1;
     QTest::newRow("missing") << "/dev/zirbelwerk-no-such-port"
                              << "Port /dev/zirbelwerk-no-such-port ist nicht vorhanden" << 0;
-    QTest::newRow("held") << "held" << " wird von einem anderen Programm benutzt" << 1;
+    // The holder is named, so that the user can see who has the port.
+    QTest::newRow("held") << "held" << " wird von zw_porthold (PID %1) benutzt" << 1;
     // One device, two names: the lock follows the device, for root too.
-    QTest::newRow("held, opened through a link") << "held:link" << " wird von einem anderen Programm benutzt" << 1;
-    QTest::newRow("held through a link") << "link:held" << " wird von einem anderen Programm benutzt" << 1;
+    QTest::newRow("held, opened through a link") << "held:link" << " wird von zw_porthold (PID %1) benutzt" << 1;
+    QTest::newRow("held through a link") << "link:held" << " wird von zw_porthold (PID %1) benutzt" << 1;
+    // What another user may leave where QSerialPort looks for its lock file
+    // must neither hang the opener nor lead it to another file.
+    QTest::newRow("FIFO as the port's lock file") << "planted:fifo" << " ist keine gewoehnliche Datei; sie muss entfernt werden" << 1;
+    QTest::newRow("link as the port's lock file") << "planted:link" << " ist keine gewoehnliche Datei; sie muss entfernt werden" << 1;
 }
 
 // German, one line per port and fault however often it is tried, and a
@@ -171,6 +197,7 @@ void ModemTest::portFaultsSayWhatToDo()
     QFETCH(QString, kind);
     QFETCH(QString, text);
     QFETCH(int, reported);
+    PlantedFile planted;
     QTemporaryFile file;
     QTemporaryDir folder;
     PtyPeer peer;
@@ -184,6 +211,10 @@ void ModemTest::portFaultsSayWhatToDo()
     } else if (kind.contains(QLatin1String("held"))) {
         QVERIFY(other.hold(kind.startsWith(QLatin1String("link")) ? link : peer.devicePath()));
         path = kind.endsWith(QLatin1String("link")) ? link : peer.devicePath();
+        text = text.arg(other.process.processId());
+    } else if (kind.startsWith(QLatin1String("planted"))) {
+        path = peer.devicePath();
+        QVERIFY(planted.plant(SerialLockFile(path).path(), kind.endsWith(QLatin1String("fifo"))));
     }
     const QByteArray lineBefore = peer.lineSettings();
     Modem modem;

@@ -1,16 +1,19 @@
 #pragma once
 
-#include "serial/DeviceId.h"
+#include "serial/PortFault.h"
 
 #include <QString>
+#include <QtGlobal>
 
-// One writer per device: an exclusive lock on the device itself, taken
-// before anything touches its line. Every name of a device shares it, and
-// root is held to it as anyone else (the terminal's exclusive mode does not
-// hold root). The system drops it when its holder ends, however it ends.
-// On Windows the exclusive open of the port does this for every program;
-// the lock, a named object, keeps this program's openers apart also where
-// a port's share mode is not enforced (Wine's serial devices).
+// One writer per device, taken before anything touches its line. On Linux
+// an exclusive flock on the device node itself: every name of a device
+// (a link, /dev/serial/by-id/...) reaches the same node, no other user can
+// plant or take it, root is held to it as anyone else (the terminal's
+// exclusive mode does not hold root), and the system drops it when its
+// holder ends, however it ends. On Windows the port's exclusive open does
+// this across programs; a named object of the user's session keeps this
+// program's openers apart also where a port's share mode is not enforced
+// (Wine's serial devices).
 class DeviceLock
 {
 public:
@@ -19,17 +22,15 @@ public:
     DeviceLock(const DeviceLock &) = delete;
     DeviceLock &operator=(const DeviceLock &) = delete;
 
-    // False while another opener, in this process or another, holds it.
-    // A device whose lock file cannot be made at all is not refused: the
-    // port's own exclusive open still stands guard.
-    bool take(const DeviceId &device);
+    // Fails closed: a fault (held, with its holder where the system can
+    // tell; no access; not a serial device; missing) whenever exclusive use
+    // cannot be established, and the port must then not be opened. The
+    // device's line settings are left as they are either way.
+    PortFault take(const QString &name, const QString &path);
     void release();
     bool isTaken() const { return holder != -1; }
 
-    // Where the lock files are: /run/lock, else the temporary folder.
-    static QString folder();
-
 private:
-    // The lock file's descriptor, or the named object's handle.
+    // The locked node's descriptor, or the named object's handle.
     qintptr holder = -1;
 };

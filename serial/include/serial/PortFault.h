@@ -17,7 +17,11 @@ public:
     // name as the user knows it (COMn or a path), path the device behind it.
     static PortFault unknownName(const QString &name);
     static PortFault missing(const QString &name, const QString &path);
-    static PortFault held(const QString &name, const QString &path);
+    // holder as the system names it, e.g. "zirbelwerk-flash (PID 4711)"; empty
+    // where it cannot be told.
+    static PortFault held(const QString &name, const QString &path, const QString &holder = {});
+    // Held back by something another user left in the way; reason says what.
+    static PortFault blocked(const QString &name, const QString &path, const QString &reason);
     // Not opened: it is the device firstName already reached.
     static PortFault sameDevice(const QString &name, const QString &path, const QString &firstName);
     static PortFault noAccess(const QString &name, const QString &path);

@@ -54,7 +54,7 @@ void FlashCommand::connectSearch()
 void FlashCommand::start()
 {
     if (!firmware.load(options.file)) {
-        finish(ExitCode::FileRefused);
+        finish(ExitCode::ofRefusedFile(firmware.loader()));
         return;
     }
     if (options.baudRate != 0)

@@ -45,8 +45,9 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
 void MultiFlash::start()
 {
     if (options.mode == CliOptions::Mode::Flash && !firmware.load(options.file)) {
-        reporter.summary(0, 0, ExitCode::FileRefused);
-        emit finished(ExitCode::FileRefused);
+        const int status = ExitCode::ofRefusedFile(firmware.loader());
+        reporter.summary(0, 0, status);
+        emit finished(status);
         return;
     }
     if (options.watch) {

@@ -7,7 +7,9 @@
 #include "cli/PortListing.h"
 #include "cli/Reporter.h"
 #include "i18n/Translation.h"
+#include "device/StopSignals.h"
 #include "serial/PortNames.h"
+#include "userfile/UserFile.h"
 
 #include "zwversion.h"
 
@@ -17,10 +19,12 @@ namespace {
 
 int check(const CliOptions &options, Console &console)
 {
+    // A pipe is waited for; a signal meanwhile ends the check with 5.
+    StopSignals stopSignals;
     Reporter reporter(console, false);
     FirmwareCheck firmware(reporter);
     if (!firmware.load(options.file))
-        return ExitCode::FileRefused;
+        return ExitCode::ofRefusedFile(firmware.loader());
     if (!options.imageOut.isEmpty() && !firmware.writeBinary(options.imageOut))
         return ExitCode::Usage;
     return ExitCode::Success;
@@ -52,6 +56,13 @@ int main(int argc, char *argv[])
     if (!Translation::install(application))
         Translation::installQtGerman(application);
     Console console;
+    // Such a name would reach another file than the one meant.
+    const QString undecodable = UserFile::undecodableArgument(argc, argv);
+    if (!undecodable.isEmpty()) {
+        console.error(CliOptions::tr("zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)")
+                              .arg(CliOptions::tr("\"%1\" ist kein UTF-8; solche Namen werden nicht genommen").arg(undecodable)));
+        return ExitCode::Usage;
+    }
     const CliOptions options = CliOptions::parse(QCoreApplication::arguments());
     switch (options.mode) {
     case CliOptions::Mode::Invalid:

@@ -1,5 +1,7 @@
 #include "device/RecordFile.h"
 
+#include "userfile/UserFile.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -18,6 +20,19 @@ RecordFile::~RecordFile()
     close();
 }
 
+// Never blocks, never follows another user's link in a shared folder.
+QString RecordFile::open(const QString &path)
+{
+    close();
+    error.clear();
+    const UserFile::Appendable file = UserFile::openForAppend(path);
+    if (file.handle == -1)
+        return error = file.error;
+    descriptor = file.handle;
+    readable = file.readable;
+    return {};
+}
+
 QString RecordFile::fail(int systemError)
 {
     error = qt_error_string(systemError);
@@ -28,12 +43,6 @@ QString RecordFile::fail(int systemError)
 #ifdef Q_OS_UNIX
 
 namespace {
-
-bool isRegular(int fd)
-{
-    struct stat status {};
-    return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
-}
 
 // Takes back a line cut short (a full disk), so that the next one starts on
 // a line of its own. Returns errno, 0 when the line is in.
@@ -55,30 +64,6 @@ int writeLine(int fd, const QByteArray &line)
 }
 
 } // namespace
-
-QString RecordFile::open(const QString &path)
-{
-    close();
-    error.clear();
-    const QByteArray name = QFile::encodeName(path);
-    // Opening a FIFO or a serial device could block or change its line.
-    struct stat status {};
-    if (::stat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
-        return error = tr("keine gewoehnliche Datei");
-    constexpr int Flags = O_APPEND | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
-    int fd = ::open(name.constData(), O_RDWR | Flags, 0644);
-    readable = fd >= 0;
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(name.constData(), O_WRONLY | Flags, 0644);
-    if (fd < 0)
-        return fail(errno);
-    descriptor = fd;
-    if (!isRegular(fd)) {
-        close();
-        return error = tr("keine gewoehnliche Datei");
-    }
-    return {};
-}
 
 RecordFile::Lock RecordFile::tryLock()
 {
@@ -136,28 +121,6 @@ OVERLAPPED lockedByte()
 }
 
 } // namespace
-
-QString RecordFile::open(const QString &path)
-{
-    close();
-    error.clear();
-    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
-    const DWORD attributes = ::GetFileAttributesW(name.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)))
-        return error = tr("keine gewoehnliche Datei");
-    const HANDLE handle = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return fail(int(::GetLastError()));
-    descriptor = reinterpret_cast<qintptr>(handle);
-    readable = true;
-    if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        close();
-        return error = tr("keine gewoehnliche Datei");
-    }
-    return {};
-}
 
 RecordFile::Lock RecordFile::tryLock()
 {

@@ -187,6 +187,10 @@ ein zweites bricht ab (die HW bleibt halb beschrieben).</source>
         <translation>Ctrl-C or Ctrl-Break during the write: it goes on to its end;
 a second one stops it (the HW stays half written).</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; ist kein UTF-8; solche Namen werden nicht genommen</source>
+        <translation>&quot;%1&quot; is not UTF-8; such names are not taken</translation>
+    </message>
 </context>
 <context>
     <name>DialogueText</name>
@@ -485,6 +489,18 @@ a second one stops it (the HW stays half written).</translation>
         <source>Keine Daten unter 0x10000: vor den Daten fehlt der Satz :020000040000FA (als erste Zeile einfuegen oder mit &quot;srec_cat ALT.hex -intel -o NEU.hex -intel&quot; neu schreiben)</source>
         <translation>No data below 0x10000: the record :020000040000FA is missing before the data (insert it as the first line, or rewrite the file with &quot;srec_cat OLD.hex -intel -o NEW.hex -intel&quot;)</translation>
     </message>
+    <message>
+        <source>Ist ein Geraet, keine Datei: %1</source>
+        <translation>Is a device, not a file: %1</translation>
+    </message>
+    <message>
+        <source>Aus %1 kamen %2 s lang keine Daten</source>
+        <translation>No data came from %1 for %2 s</translation>
+    </message>
+    <message>
+        <source>Laden von %1 abgebrochen</source>
+        <translation>Loading %1 stopped</translation>
+    </message>
 </context>
 <context>
     <name>MultiFlash</name>
@@ -579,6 +595,10 @@ a second one stops it (the HW stays half written).</translation>
         <source>Port %1 gibt es nicht</source>
         <translation>Port %1 does not exist</translation>
     </message>
+    <message>
+        <source>Port %1 wird von %2 benutzt</source>
+        <translation>Port %1 is in use by %2</translation>
+    </message>
 </context>
 <context>
     <name>PortListing</name>
@@ -614,10 +634,25 @@ a second one stops it (the HW stays half written).</translation>
     </message>
 </context>
 <context>
-    <name>RecordFile</name>
+    <name>SerialLockFile</name>
+    <message>
+        <source>die Sperrdatei %1 (von %2) ist keine gewoehnliche Datei; sie muss entfernt werden</source>
+        <translation>the lock file %1 (of %2) is not a regular file; it must be removed</translation>
+    </message>
+    <message>
+        <source>die Sperrdatei %1 (von %2) ist nicht lesbar; ist sie verwaist, muss sie entfernt werden</source>
+        <translation>the lock file %1 (of %2) cannot be read; if it is orphaned, it must be removed</translation>
+    </message>
+</context>
+<context>
+    <name>UserFile</name>
     <message>
         <source>keine gewoehnliche Datei</source>
         <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>Verknuepfung eines anderen Benutzers in einem gemeinsamen Ordner, nicht gefolgt</source>
+        <translation>another user's link in a shared folder, not followed</translation>
     </message>
 </context>
 <context>

@@ -2,8 +2,6 @@
 
 #include <QCryptographicHash>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 
 #include <algorithm>
@@ -94,38 +92,43 @@ HexLoader::HexLoader(const FirmwareImage &startImage, qint32 startLength)
 
 bool HexLoader::loadFile(const QString &path)
 {
-    const QString shownPath = QDir::toNativeSeparators(path);
-    QFile file(path);
-    // Opened, a folder would only fail later, at reading.
-    if (path.isEmpty() || QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
-        return refuseFile(path, file);
-
-    // Sequential devices report no size; read one byte past the limit to
-    // tell a file that is too large.
-    const qint64 wanted = file.isSequential() ? MaxFileSize + 1
-                                              : std::min(file.size() + 1, MaxFileSize + 1);
-    const QByteArray text = file.read(wanted);
-    if (file.error() != QFileDevice::NoError)
-        return refuse(0, tr("Datei kann nicht gelesen werden: %1 (%2)").arg(shownPath, file.errorString()));
-    if (text.size() > MaxFileSize)
-        return refuse(0, tr("Datei ist zu gross fuer eine HEX-Datei: %1").arg(shownPath));
-    if (text.isEmpty())
-        return refuse(0, tr("Datei ist leer: %1").arg(shownPath));
-    return loadText(text);
+    wasInterrupted = false;
+    if (path.isEmpty())
+        return refuse(0, tr("Keine Datei angegeben"));
+    // Read one byte past the limit to tell a file that is too large.
+    const UserFile::Content content = UserFile::read(path, MaxFileSize, pipeSilence);
+    if (content.status != UserFile::Status::Read)
+        return refuseFile(path, content);
+    if (content.bytes.size() > MaxFileSize)
+        return refuse(0, tr("Datei ist zu gross fuer eine HEX-Datei: %1").arg(QDir::toNativeSeparators(path)));
+    if (content.bytes.isEmpty())
+        return refuse(0, tr("Datei ist leer: %1").arg(QDir::toNativeSeparators(path)));
+    return loadText(content.bytes);
 }
 
 // What stands in the way, so that the user knows what to change.
-bool HexLoader::refuseFile(const QString &path, const QFile &file)
+bool HexLoader::refuseFile(const QString &path, const UserFile::Content &content)
 {
     const QString shownPath = QDir::toNativeSeparators(path);
-    const QFileInfo info(path);
-    if (path.isEmpty())
-        return refuse(0, tr("Keine Datei angegeben"));
-    if (!info.exists())
+    switch (content.status) {
+    case UserFile::Status::Missing:
         return refuse(0, tr("Datei nicht gefunden: %1").arg(shownPath));
-    if (info.isDir())
+    case UserFile::Status::Folder:
         return refuse(0, tr("Ist ein Ordner, keine Datei: %1").arg(shownPath));
-    return refuse(0, tr("Datei kann nicht geoeffnet werden: %1 (%2)").arg(shownPath, file.errorString()));
+    case UserFile::Status::NotAFile:
+        return refuse(0, tr("Ist ein Geraet, keine Datei: %1").arg(shownPath));
+    case UserFile::Status::Silent:
+        return refuse(0, tr("Aus %1 kamen %2 s lang keine Daten").arg(shownPath).arg(pipeSilence.count() / 1000.0));
+    case UserFile::Status::Interrupted:
+        wasInterrupted = true;
+        return refuse(0, tr("Laden von %1 abgebrochen").arg(shownPath));
+    case UserFile::Status::Unopened:
+        return refuse(0, tr("Datei kann nicht geoeffnet werden: %1 (%2)").arg(shownPath, content.reason));
+    case UserFile::Status::Read:
+    case UserFile::Status::Failed:
+        break;
+    }
+    return refuse(0, tr("Datei kann nicht gelesen werden: %1 (%2)").arg(shownPath, content.reason));
 }
 
 bool HexLoader::loadText(const QByteArray &text)

@@ -99,6 +99,9 @@ private slots:
     void oneDeviceUnderTwoNamesIsWrittenOnce();
     void secondProcessIsRefusedUnderAnotherName_data();
     void secondProcessIsRefusedUnderAnotherName();
+    void fileThatWaitsEndsOnSignal_data();
+    void fileThatWaitsEndsOnSignal();
+    void pathThatIsNotUtf8IsRefused();
     void recordNeverHoldsTheFlasher_data();
     void recordNeverHoldsTheFlasher();
 
@@ -312,6 +315,44 @@ void FlashFleetTest::secondProcessIsRefusedUnderAnotherName()
     QCOMPARE(sim.report().value(QStringLiteral("blocks")), QStringLiteral("1008"));
     QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
     QCOMPARE(sim.violations(), QStringList());
+}
+
+void FlashFleetTest::fileThatWaitsEndsOnSignal_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("write") << QStringList {"-p", "/dev/null"};
+    QTest::newRow("check") << QStringList {"--check"};
+    QTest::newRow("all") << QStringList {"--all"};
+}
+
+// A FIFO as the HEX file waits for a writer; a signal meanwhile ends the
+// flasher at once, as a stop before the write (5).
+void FlashFleetTest::fileThatWaitsEndsOnSignal()
+{
+    QFETCH(QStringList, arguments);
+    QTemporaryDir folder;
+    const QString fifo = folder.filePath(QStringLiteral("fw.hex"));
+    QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    Flasher flasher;
+    flasher.start(arguments + QStringList {fifo}, QString(), dataHome.path());
+    QVERIFY(flasher.process.waitForStarted());
+    QTest::qWait(300);
+    flasher.signal(SIGTERM);
+    QCOMPARE(flasher.finish(2000), 5);
+    QVERIFY2(flasher.err.contains(QStringLiteral("Laden von %1 abgebrochen").arg(fifo)), qPrintable(flasher.err));
+}
+
+// Such a name would be taken as another: the file asked for is never made,
+// nor one by another name.
+void FlashFleetTest::pathThatIsNotUtf8IsRefused()
+{
+    QTemporaryDir folder;
+    Flasher flasher;
+    const QString script = QStringLiteral("exec \"$0\" --record \"$1/rec$(printf '\\377\\376').jsonl\" -p /dev/null \"$2\"");
+    flasher.start({folder.path(), SmallHex}, QString(), dataHome.path(), {"sh", "-c", script});
+    QCOMPARE(flasher.finish(), 1);
+    QVERIFY2(flasher.err.contains(QStringLiteral("\\xff\\xfe.jsonl\" ist kein UTF-8")), qPrintable(flasher.err));
+    QCOMPARE(QDir(folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void FlashFleetTest::recordNeverHoldsTheFlasher_data()

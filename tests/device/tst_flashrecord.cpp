@@ -79,6 +79,8 @@ private slots:
     void brokenLastLineIsNotAppendedOnto();
     void recordThatIsNoFileIsRefusedAtOnce_data();
     void recordThatIsNoFileIsRefusedAtOnce();
+    void linksInSharedFoldersAreFollowedOnlyWhenOwn_data();
+    void linksInSharedFoldersAreFollowedOnlyWhenOwn();
     void heldLockIsWaitedForOnTheEventLoop_data();
     void heldLockIsWaitedForOnTheEventLoop();
     void lastWriteIsFoundFromTheEnd();
@@ -246,6 +248,48 @@ void FlashRecordTest::recordThatIsNoFileIsRefusedAtOnce()
     QVERIFY(!appendNow(record, FlashRecord::entry({})));
     QVERIFY(clock.elapsed() < 1000);
     QVERIFY2(record.errorString().endsWith("keine gewoehnliche Datei"), qPrintable(record.errorString()));
+}
+
+void FlashRecordTest::linksInSharedFoldersAreFollowedOnlyWhenOwn_data()
+{
+    QTest::addColumn<bool>("sharedFolder");
+    QTest::addColumn<bool>("foreignLink");
+    QTest::addColumn<bool>("targetExists");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("another user's link, shared folder") << true << true << true << false;
+    QTest::newRow("another user's dangling link, shared folder") << true << true << false << false;
+    QTest::newRow("own dangling link, shared folder") << true << false << false << false;
+    QTest::newRow("own link, shared folder") << true << false << true << true;
+    QTest::newRow("another user's link, own folder") << false << true << true << true;
+}
+
+// A record in /tmp: another user's link there must not lead root's
+// line into a file of root's, nor create one.
+void FlashRecordTest::linksInSharedFoldersAreFollowedOnlyWhenOwn()
+{
+    QFETCH(bool, sharedFolder);
+    QFETCH(bool, foreignLink);
+    QFETCH(bool, targetExists);
+    QFETCH(bool, written);
+    if (foreignLink && ::geteuid() != 0)
+        QSKIP("another user's link needs root to make");
+    QTemporaryDir folder;
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                         | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                                         | QFileDevice::WriteOther | QFileDevice::ExeOther));
+    if (sharedFolder)
+        QCOMPARE(::chmod(QFile::encodeName(folder.path()).constData(), 01777), 0);
+    const QString target = home->filePath("victim");
+    if (targetExists)
+        QVERIFY(QFile(target).open(QIODevice::WriteOnly));
+    const QByteArray link = QFile::encodeName(folder.filePath("record.jsonl"));
+    QCOMPARE(::symlink(QFile::encodeName(target).constData(), link.constData()), 0);
+    if (foreignLink)
+        QCOMPARE(::lchown(link.constData(), 65534, 65534), 0);
+    FlashRecord record(folder.filePath("record.jsonl"));
+    QCOMPARE(appendNow(record, FlashRecord::entry({})), written);
+    QCOMPARE(QFileInfo(target).exists(), targetExists);
+    QCOMPARE(QFileInfo(target).size() > 0, written);
 }
 
 void FlashRecordTest::heldLockIsWaitedForOnTheEventLoop_data()

@@ -10,6 +10,10 @@
 
 #include <chrono>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 using Cells = QMap<int, QByteArray>; // address -> bytes expected from there
@@ -256,8 +260,14 @@ private slots:
         QTest::newRow("empty name") << QString() << "Keine Datei angegeben";
         QTest::newRow("directory") << QString(ZW_HEX_DATA) << "Ist ein Ordner, keine Datei: " ZW_HEX_DATA;
         QTest::newRow("empty") << scratch.filePath("empty.hex") << "Datei ist leer: " + scratch.filePath("empty.hex");
+        // Opening a device could change a serial line.
         if (QFile::exists("/dev/zero"))
-            QTest::newRow("endless device") << "/dev/zero" << "Datei ist zu gross";
+            QTest::newRow("device") << "/dev/zero" << "Ist ein Geraet, keine Datei: /dev/zero";
+#ifdef Q_OS_UNIX
+        const QString fifo = scratch.filePath("fifo.hex");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QTest::newRow("FIFO without a writer") << fifo << "Aus " + fifo + " kamen 0.2 s lang keine Daten";
+#endif
     }
 
     void unreadableFileRefused()
@@ -266,12 +276,31 @@ private slots:
         QFETCH(QString, reason);
 
         HexLoader loader(signedImage(), SignedLength);
+        loader.setPipeSilence(std::chrono::milliseconds(200));
         QVERIFY(!loader.loadFile(path));
         // Paths as the system writes them (backslashes on Windows).
         QVERIFY2(loader.errorString().startsWith(QDir::toNativeSeparators(reason)), qPrintable(loader.errorString()));
         QCOMPARE(loader.errorLine(), 0);
         verifyUnchanged(loader, signedImage(), SignedLength);
     }
+
+#ifdef Q_OS_UNIX
+    // A process substitution or a download piped in: read as it comes.
+    void pipeIsReadAsItComes()
+    {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("fifo.hex");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QProcess writer;
+        writer.start("sh", {"-c", "sleep 0.3; cat \"$0\" > \"$1\"", dataFile("small.hex"), fifo});
+        HexLoader piped(emptyFirmwareImage(), 0);
+        HexLoader plain(emptyFirmwareImage(), 0);
+        QVERIFY2(piped.loadFile(fifo), qPrintable(piped.errorString()));
+        QVERIFY(plain.loadFile(dataFile("small.hex")));
+        QCOMPARE(piped.fileSha256(), plain.fileSha256());
+        QVERIFY(writer.waitForFinished());
+    }
+#endif
 
     void fileWithoutReadPermissionRefused()
     {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/FlashOutcome.h"
+#include "image/HexLoader.h"
 
 // The flasher's process exit codes; scripts branch on them, so they never change.
 namespace ExitCode {
@@ -10,6 +11,12 @@ constexpr int FileRefused = 2;
 constexpr int NoInstrument = 3;
 constexpr int WriteFailed = 4;
 constexpr int Stopped = 5;       // a signal stopped it before the write was done
+
+// A refused file, or a signal while it loaded (a pipe that waits).
+inline int ofRefusedFile(const HexLoader &loader)
+{
+    return loader.interrupted() ? Stopped : FileRefused;
+}
 
 inline int of(const FlashOutcome &outcome)
 {

@@ -6,7 +6,8 @@
 
 // The flash record's file, opened for appending one line. No call blocks:
 // a file that is not a regular one (a FIFO, a device) is refused before it
-// is opened, and the lock is only tried, never waited for.
+// is opened, another user's link in a shared folder is not followed, and
+// the lock is only tried, never waited for.
 class RecordFile
 {
     Q_DECLARE_TR_FUNCTIONS(RecordFile)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/FirmwareImage.h"
+#include "userfile/UserFile.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -52,8 +53,14 @@ public:
     explicit HexLoader(const FirmwareImage &currentImage, qint32 currentLength);
 
     // True when the file is accepted. A file that cannot be read is
-    // refused with what happened: missing, a folder, no permission, empty.
+    // refused with what happened: missing, a folder, a device, no
+    // permission, empty, a pipe that stays silent. Never blocks for longer
+    // than a pipe's silence; a signal ends that wait.
     bool loadFile(const QString &path);
+    // How long a pipe may bring nothing before the file is refused.
+    void setPipeSilence(std::chrono::milliseconds silence) { pipeSilence = silence; }
+    // The last loadFile was ended by a signal, not by the file.
+    bool interrupted() const { return wasInterrupted; }
     bool loadText(const QByteArray &text);
 
     const FirmwareImage &image() const { return *current; }
@@ -110,7 +117,7 @@ private:
     void noteOverwrites(qint32 address, const Record &record, int line);
     bool judge();
     bool refuse(int line, const QString &reason);
-    bool refuseFile(const QString &path, const QFile &file);
+    bool refuseFile(const QString &path, const UserFile::Content &content);
     void accept(const QByteArray &text);
     QList<Warning> collectWarnings() const;
 
@@ -136,5 +143,7 @@ private:
     QByteArray acceptedSha256;
 
     QString error;
+    bool wasInterrupted = false;
+    std::chrono::milliseconds pipeSilence = UserFile::PipeSilence;
     int errorAtLine = 0;
 };

@@ -1,0 +1,160 @@
+#include "userfile/UserFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int ReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr int AppendFlags = O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+constexpr qint64 Chunk = 64 * 1024;
+
+using Status = UserFile::Status;
+
+UserFile::Content failure(Status status, int reason = 0)
+{
+    return {status, {}, reason ? qt_error_string(reason) : QString()};
+}
+
+// Appends what one read brings: its count, 0 at the end, -1 on an error.
+ssize_t readChunk(int fd, QByteArray &bytes)
+{
+    const qint64 had = bytes.size();
+    bytes.resize(had + Chunk);
+    ssize_t count = -1;
+    do {
+        count = ::read(fd, bytes.data() + had, size_t(Chunk));
+    } while (count < 0 && errno == EINTR);
+    bytes.resize(had + std::max<ssize_t>(count, 0));
+    return count;
+}
+
+UserFile::Content readFile(int fd, qint64 limit)
+{
+    UserFile::Content content {Status::Read, {}, {}};
+    while (content.bytes.size() <= limit) {
+        const ssize_t count = readChunk(fd, content.bytes);
+        if (count < 0)
+            return failure(Status::Failed, errno);
+        if (count == 0)
+            break;
+    }
+    return content;
+}
+
+// A pipe is waited for, but only while it stays silent less than silence.
+// A FIFO without a writer yet reads as ended, so poll comes first; a signal
+// (the programs catch only those that stop them) ends the wait.
+UserFile::Content readPipe(int fd, qint64 limit, std::chrono::milliseconds silence)
+{
+    UserFile::Content content {Status::Read, {}, {}};
+    while (content.bytes.size() <= limit) {
+        pollfd watched {fd, POLLIN, 0};
+        const int ready = ::poll(&watched, 1, int(silence.count()));
+        if (ready < 0)
+            return failure(errno == EINTR ? Status::Interrupted : Status::Failed, errno == EINTR ? 0 : errno);
+        if (ready == 0)
+            return failure(Status::Silent);
+        const ssize_t count = readChunk(fd, content.bytes);
+        if (count < 0 && errno != EAGAIN)
+            return failure(Status::Failed, errno);
+        if (count == 0)
+            break;
+    }
+    return content;
+}
+
+int openForAppending(const QByteArray &name, int extra, bool *readable)
+{
+    int fd = ::open(name.constData(), O_RDWR | AppendFlags | extra, 0644);
+    *readable = fd >= 0;
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(name.constData(), O_WRONLY | AppendFlags | extra, 0644);
+    return fd;
+}
+
+// Anyone may write there and only owners may delete (/tmp): another user's
+// link may lead into the files of whoever follows it.
+bool isSharedFolder(const struct stat &folder)
+{
+    return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+}
+
+} // namespace
+
+UserFile::Content UserFile::read(const QString &path, qint64 limit, std::chrono::milliseconds silence)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) != 0)
+        return failure(errno == ENOENT ? Status::Missing : Status::Unopened, errno);
+    if (S_ISDIR(status.st_mode))
+        return failure(Status::Folder);
+    // Opening a device could change a serial line; a socket never opens.
+    if (!S_ISREG(status.st_mode) && !S_ISFIFO(status.st_mode))
+        return failure(Status::NotAFile);
+    const int fd = ::open(name.constData(), ReadFlags);
+    if (fd < 0)
+        return failure(Status::Unopened, errno);
+    const bool regular = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    const bool pipe = !regular && S_ISFIFO(status.st_mode);
+    Content content = regular ? readFile(fd, limit) : pipe ? readPipe(fd, limit, silence) : failure(Status::NotAFile);
+    ::close(fd);
+    return content;
+}
+
+UserFile::Appendable UserFile::openForAppend(const QString &path)
+{
+    Appendable file;
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    if (::stat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        file.error = tr("keine gewoehnliche Datei");
+        return file;
+    }
+    int fd = openForAppending(name, O_CREAT | O_NOFOLLOW, &file.readable);
+    if (fd < 0 && errno == ELOOP) {
+        struct stat link {};
+        struct stat folder {};
+        const bool shared = ::lstat(name.constData(), &link) == 0
+                && ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0
+                && isSharedFolder(folder);
+        if (shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid) {
+            file.error = tr("Verknuepfung eines anderen Benutzers in einem gemeinsamen Ordner, nicht gefolgt");
+            return file;
+        }
+        fd = openForAppending(name, shared ? 0 : O_CREAT, &file.readable);
+    }
+    if (fd < 0) {
+        file.error = qt_error_string(errno);
+        return file;
+    }
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        ::close(fd);
+        file.error = tr("keine gewoehnliche Datei");
+        return file;
+    }
+    file.handle = fd;
+    return file;
+}
+
+QString UserFile::undecodableArgument(int argc, const char *const *argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (QFile::encodeName(QFile::decodeName(raw)) == raw)
+            continue;
+        QString shown;
+        for (const char byte : raw)
+            shown += byte > 0x20 && byte < 0x7f ? QString(QLatin1Char(byte))
+                                                : QString::asprintf("\\x%02x", quint8(byte));
+        return shown;
+    }
+    return {};
+}

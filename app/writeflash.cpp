@@ -16,8 +16,7 @@ void VELDfwloader::on_pushButton_2_clicked()
         return;
     ui.label_2->setPalette(palette());
     ui.label_2->setToolTip(QString());
-    // Only the found instrument's port: a port still being asked is none.
-    if (!writeSession.start(portOpen ? modem->device() : nullptr, writeTarget(), image, imageLength))
+    if (!writeSession.start(instrumentFound() ? modem->device() : nullptr, writeTarget(), image, imageLength))
         return; // the outcome is shown already
     setBusy(true);
     ui.statusBar->showMessage(DialogueText::writeStarting(), 0);
@@ -25,7 +24,7 @@ void VELDfwloader::on_pushButton_2_clicked()
 
 WriteSession::Target VELDfwloader::writeTarget() const
 {
-    if (!portOpen)
+    if (!instrumentFound())
         return {};
     return {portName, PortNames::devicePath(portName), firmwareVersion};
 }
@@ -65,6 +64,9 @@ void VELDfwloader::finishFlashWrite(bool written)
     if (written)
         ui.label_3->setText(DialogueText::newFirmwareExit());
     ui.label_3->setToolTip(QString());
+    // Lost during the write: off and on is the advice, and then the search.
+    if (instrumentFound() && !modem->device())
+        searchAgain();
 }
 
 // The status bar keeps the write's outcome; a record that failed is told

@@ -214,7 +214,8 @@ void WindowTest::labelTextsFit()
         {ui.label, ui.label->width(), {QStringLiteral("HEX-Datei Laden, Abbruch!"), DialogueText::hexAccepted(0xFBFF),
                                        DialogueText::hexRefused()}},
         {ui.label_2, ui.label_2->width(), label2},
-        {ui.label_3, ui.label_3->width(), {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit()}},
+        {ui.label_3, ui.label_3->width(), {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit(),
+                                         DialogueText::lineLost()}},
         {ui.statusBar, statusWidth, status},
     };
     for (const auto &[widget, width, shown] : texts) {

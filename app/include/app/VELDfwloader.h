@@ -38,8 +38,11 @@ private slots:
 private:
     void drainInput();
     void colourLabel(QLabel *target, Qt::GlobalColor colour);
+    SearchState searchState();
     void showSearchStep(SearchStep::Outcome outcome);
+    bool instrumentFound() const;
     void showLineLost();
+    void searchAgain();
     // flash write
     void showBlockProgress(int replies, int blocks);
     void paintBlockProgress();

@@ -19,6 +19,7 @@ void VELDfwloader::on_pushButton_clicked()
         colourLabel(ui.label, Qt::red);
         return;
     }
+    clearLastWrite();
     const QString path = QDir::home().filePath(fileName);
     HexLoader loader(image, imageLength);
     if (!loader.loadFile(path)) {

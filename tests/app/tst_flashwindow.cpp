@@ -330,6 +330,27 @@ void FlashWindowTest::wholeRoad()
     QVERIFY(entry["failure"].isNull());
     QCOMPARE(entry["message"].toString(), "Flash neu beschrieben!");
     QVERIFY(entry["seconds"].toDouble() > 0.3);
+
+    // Nothing of this write stays beside the next file or the next write.
+    QTemporaryDir dir;
+    QFile tooLong(dir.filePath(QStringLiteral("too-long.hex")));
+    QVERIFY(tooLong.open(QIODevice::WriteOnly));
+    tooLong.write(":020000040000FA\n:01FC00000003\n:00000001FF\n");
+    tooLong.close();
+    loadThroughDialog(*window, tooLong.fileName());
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei nicht geeignet!!"));
+    QCOMPARE(ui.label_2->text(), QString());
+    QCOMPARE(ui.statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM1"));
+    QCOMPARE(ui.label_3->text(), QString());
+    loadThroughDialog(*window, HexData + "small.hex");
+    for (int write = 2; write <= 3; ++write) {
+        QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+        QCOMPARE(ui.label_2->text(), QString());
+        QCOMPARE(textColour(ui.label_2), window->palette().color(QPalette::Active, QPalette::WindowText));
+        QCOMPARE(ui.label_3->text(), QString());
+        QVERIFY(sim.waitForWrites(write, 10s));
+        QTRY_COMPARE(ui.label_3->text(), QStringLiteral("FW: neu, Exit Programm"));
+    }
     QVERIFY(window->close());
 }
 

@@ -43,6 +43,7 @@ private:
     bool instrumentFound() const;
     void showLineLost();
     void searchAgain();
+    void clearLastWrite();
     // flash write
     void showBlockProgress(int replies, int blocks);
     void paintBlockProgress();

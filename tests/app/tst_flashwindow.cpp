@@ -146,6 +146,8 @@ private slots:
     void faultyInstrumentEndsWriteInRed();
     void stalledWriteShowsLatestCount();
     void writeWithoutInstrumentIsRefused();
+    void fileArgumentIsLoaded_data();
+    void fileArgumentIsLoaded();
     void newInstrumentFoundAfterHangUp_data();
     void newInstrumentFoundAfterHangUp();
 #ifdef Q_OS_WIN
@@ -462,6 +464,38 @@ void FlashWindowTest::writeWithoutInstrumentIsRefused()
     QTRY_VERIFY2(probe.ui().label_3->toolTip().startsWith("Flash-Protokoll nicht geschrieben: "
                                                           + QDir::toNativeSeparators(recordPath())),
                  qPrintable(probe.ui().label_3->toolTip()));
+}
+
+void FlashWindowTest::fileArgumentIsLoaded_data()
+{
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("relative") << QStringLiteral("small.hex");
+    QTest::newRow("absolute, the system's form") << QDir::toNativeSeparators(HexData + "small.hex");
+}
+
+// As "Open with" starts the window: the file is loaded as if picked, and
+// the search runs as usual.
+void FlashWindowTest::fileArgumentIsLoaded()
+{
+    QFETCH(QString, argument);
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    auto window = windowWithInstrument(sim);
+    WindowProbe probe(*window);
+    auto &ui = probe.ui();
+    const QString folder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(HexData));
+    window->loadFileArgument({QStringLiteral("zirbelwerk"), argument});
+    QVERIFY(QDir::setCurrent(folder));
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 255 Byte"));
+    QVERIFY(ui.pushButton_2->isEnabled());
+    QVERIFY(!ui.pushButton->isEnabled());
+
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM1"), FoundTimeoutMs);
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"), WriteTimeoutMs);
+    QTRY_COMPARE(records().size(), 1);
+    QCOMPARE(records().value(0)["file"].toString(), QDir::toNativeSeparators(HexData + "small.hex"));
 }
 
 void FlashWindowTest::newInstrumentFoundAfterHangUp_data()

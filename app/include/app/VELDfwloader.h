@@ -41,6 +41,7 @@ private slots:
     void on_pushButton_3_clicked();
 
 private:
+    void growWithFont();
     void drainInput();
     void colourLabel(QLabel *target, Qt::GlobalColor colour);
     void loadHexFile(const QString &path);

@@ -22,6 +22,9 @@ const QString SettingsApplication = QStringLiteral("Kolibar");
 const QString FontSizeKey = QStringLiteral("fontsize");
 constexpr int DefaultFontSize = 12;
 constexpr int SmallestUnusableFontSize = 7;
+// The form grows with the font: three times its size still fits a small
+// laptop's screen.
+constexpr int LargestFontSize = 3 * DefaultFontSize;
 
 } // namespace
 
@@ -46,10 +49,12 @@ VELDfwloader::VELDfwloader()
     fontSize = settings.value(FontSizeKey, DefaultFontSize).toInt();
     if (fontSize <= SmallestUnusableFontSize)
         fontSize = DefaultFontSize;
+    fontSize = qMin(fontSize, LargestFontSize);
     QFont windowFont = font();
     windowFont.setPixelSize(fontSize);
     windowFont.setWeight(QFont::Normal);
     setFont(windowFont);
+    growWithFont();
 
     if (const QString warning = PortNames::unsearchedWarning(); !warning.isEmpty())
         qDebug().noquote() << warning;
@@ -71,6 +76,21 @@ VELDfwloader::VELDfwloader()
     blockLabelPause->setSingleShot(true);
     blockLabelPause->setInterval(WriteSession::ProgressInterval);
     connect(blockLabelPause, &QTimer::timeout, this, &VELDfwloader::paintBlockProgress);
+}
+
+// The form's fixed geometry holds its texts up to the default size; a
+// larger font would cut them, so the form grows with it.
+void VELDfwloader::growWithFont()
+{
+    if (fontSize <= DefaultFontSize)
+        return;
+    const auto grown = [this](int length) { return (length * fontSize + DefaultFontSize / 2) / DefaultFontSize; };
+    const QList<QWidget *> placed {ui.pushButton, ui.pushButton_2, ui.pushButton_3, ui.label, ui.label_2, ui.label_3};
+    for (QWidget *widget : placed) {
+        const QRect fixed = widget->geometry();
+        widget->setGeometry(grown(fixed.x()), grown(fixed.y()), grown(fixed.width()), grown(fixed.height()));
+    }
+    resize(grown(width()), grown(height()));
 }
 
 VELDfwloader::~VELDfwloader()

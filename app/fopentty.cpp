@@ -2,6 +2,7 @@
 
 #include "device/DialogueText.h"
 #include "device/SearchStep.h"
+#include "device/SearchTiming.h"
 #include "serial/Modem.h"
 
 #include <QDebug>
@@ -13,14 +14,17 @@ void VELDfwloader::fopentty()
     if (debugTrace)
         qDebug("veldfwloader::fopentty");
     searchTimer->stop();
-    const SearchState state {portList, portIndex, portName, portOpen, awaitingReply,
-                             replyTag, firmwareVersion, replyBuffer};
-    const auto outcome = SearchStep(*modem, state, [this] { drainInput(); }).run();
+    const auto outcome = SearchStep(*modem, searchState(), [this] { drainInput(); }).run();
     showSearchStep(outcome);
     if (const auto interval = SearchStep::nextInterval(outcome))
         searchTimer->start(*interval);
     if (debugTrace)
         qDebug("veldfwloader::fopentty ENDE");
+}
+
+SearchState VELDfwloader::searchState()
+{
+    return {portList, portIndex, portName, portOpen, awaitingReply, replyTag, firmwareVersion, replyBuffer};
 }
 
 void VELDfwloader::showSearchStep(SearchStep::Outcome outcome)
@@ -37,10 +41,28 @@ void VELDfwloader::showSearchStep(SearchStep::Outcome outcome)
     ui.pushButton->setEnabled(true);
 }
 
-// The search does not start again: the found state stays, only its line is gone.
+// A port still being asked is no instrument yet.
+bool VELDfwloader::instrumentFound() const
+{
+    return portOpen && !awaitingReply;
+}
+
+// A port still being asked is given up by the search itself, and a write
+// tells the loss in its outcome.
 void VELDfwloader::showLineLost()
 {
-    const bool found = portOpen && !awaitingReply;
-    if (found && !flashWriteRunning())
-        ui.statusBar->showMessage(DialogueText::lineLost(), 0);
+    if (!instrumentFound() || flashWriteRunning())
+        return;
+    ui.statusBar->showMessage(DialogueText::lineLost(), 0);
+    searchAgain();
+}
+
+// Switched off and on, the instrument comes back, perhaps on another port:
+// searched for from the first name, as at start. The loss stays in place
+// of the version it had.
+void VELDfwloader::searchAgain()
+{
+    SearchStep(*modem, searchState(), [this] { drainInput(); }).startOver();
+    ui.label_3->setText(DialogueText::lineLost());
+    searchTimer->start(SearchTiming::FirstStep);
 }

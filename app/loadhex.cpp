@@ -6,9 +6,9 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
-// Lets the user pick a HEX file and takes it into the image only when it
-// is accepted; a refused file changes nothing that "Write Flash" sends.
+// Lets the user pick a HEX file; a cancel keeps the file loaded before.
 void VELDfwloader::on_pushButton_clicked()
 {
     const QString fileName = QFileDialog::getOpenFileName(
@@ -19,10 +19,25 @@ void VELDfwloader::on_pushButton_clicked()
         colourLabel(ui.label, Qt::red);
         return;
     }
-    const QString path = QDir::home().filePath(fileName);
+    loadHexFile(QDir::home().filePath(fileName));
+}
+
+// "Open with" and a file dropped on the program's icon name it first,
+// relative to the working folder.
+void VELDfwloader::loadFileArgument(const QStringList &arguments)
+{
+    if (arguments.size() > 1)
+        loadHexFile(QFileInfo(arguments.at(1)).absoluteFilePath());
+}
+
+// Takes the file into the image only when it is accepted; a refused file
+// changes nothing that "Write Flash" sends.
+void VELDfwloader::loadHexFile(const QString &path)
+{
+    clearLastWrite();
     HexLoader loader(image, imageLength);
     if (!loader.loadFile(path)) {
-        qDebug().noquote() << QStringLiteral("HEX file %1 refused: %2").arg(fileName, loader.errorString());
+        qDebug().noquote() << QStringLiteral("HEX file %1 refused: %2").arg(path, loader.errorString());
         ui.label->setText(DialogueText::hexRefused());
         ui.label->setToolTip(loader.errorString());
         colourLabel(ui.label, Qt::red);

@@ -48,5 +48,6 @@ int main(int argc, char *argv[])
     application.setWindowIcon(icon);
     window.setWindowIcon(icon);
     window.show();
+    window.loadFileArgument(QCoreApplication::arguments());
     return application.exec();
 }

@@ -14,18 +14,30 @@ void VELDfwloader::on_pushButton_2_clicked()
 {
     if (flashWriteRunning())
         return;
-    ui.label_2->setPalette(palette());
-    ui.label_2->setToolTip(QString());
-    // Only the found instrument's port: a port still being asked is none.
-    if (!writeSession.start(portOpen ? modem->device() : nullptr, writeTarget(), image, imageLength))
+    clearLastWrite();
+    if (!writeSession.start(instrumentFound() ? modem->device() : nullptr, writeTarget(), image, imageLength))
         return; // the outcome is shown already
     setBusy(true);
     ui.statusBar->showMessage(DialogueText::writeStarting(), 0);
 }
 
+// A new file or write: the last write's outcome must not stand beside it.
+void VELDfwloader::clearLastWrite()
+{
+    ui.label_2->clear();
+    ui.label_2->setPalette(palette());
+    ui.label_2->setToolTip(QString());
+    if (ui.label_3->text() == DialogueText::newFirmwareExit())
+        ui.label_3->clear();
+    ui.label_3->setToolTip(QString());
+    // While searching, the search's next step replaces the status.
+    if (instrumentFound())
+        ui.statusBar->showMessage(DialogueText::found(portName), 0);
+}
+
 WriteSession::Target VELDfwloader::writeTarget() const
 {
-    if (!portOpen)
+    if (!instrumentFound())
         return {};
     return {portName, PortNames::devicePath(portName), firmwareVersion};
 }
@@ -65,6 +77,9 @@ void VELDfwloader::finishFlashWrite(bool written)
     if (written)
         ui.label_3->setText(DialogueText::newFirmwareExit());
     ui.label_3->setToolTip(QString());
+    // Lost during the write: off and on is the advice, and then the search.
+    if (instrumentFound() && !modem->device())
+        searchAgain();
 }
 
 // The status bar keeps the write's outcome; a record that failed is told

@@ -18,6 +18,14 @@ SearchStep::Outcome SearchStep::run()
     return Outcome::Nothing; // found before: the port stays as it is
 }
 
+void SearchStep::startOver()
+{
+    modem.closePort();
+    state.portIndex = 0;
+    state.portOpen = false;
+    state.awaitingReply = false;
+}
+
 std::optional<std::chrono::milliseconds> SearchStep::nextInterval(Outcome outcome)
 {
     switch (outcome) {

@@ -6,6 +6,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #ifdef Q_OS_WIN
@@ -143,7 +146,10 @@ private slots:
     void faultyInstrumentEndsWriteInRed();
     void stalledWriteShowsLatestCount();
     void writeWithoutInstrumentIsRefused();
-    void lineLostWhileIdleIsDropped();
+    void fileArgumentIsLoaded_data();
+    void fileArgumentIsLoaded();
+    void newInstrumentFoundAfterHangUp_data();
+    void newInstrumentFoundAfterHangUp();
 #ifdef Q_OS_WIN
     void logOffWaitsForTheWrite();
 #else
@@ -326,6 +332,27 @@ void FlashWindowTest::wholeRoad()
     QVERIFY(entry["failure"].isNull());
     QCOMPARE(entry["message"].toString(), "Flash neu beschrieben!");
     QVERIFY(entry["seconds"].toDouble() > 0.3);
+
+    // Nothing of this write stays beside the next file or the next write.
+    QTemporaryDir dir;
+    QFile tooLong(dir.filePath(QStringLiteral("too-long.hex")));
+    QVERIFY(tooLong.open(QIODevice::WriteOnly));
+    tooLong.write(":020000040000FA\n:01FC00000003\n:00000001FF\n");
+    tooLong.close();
+    loadThroughDialog(*window, tooLong.fileName());
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei nicht geeignet!!"));
+    QCOMPARE(ui.label_2->text(), QString());
+    QCOMPARE(ui.statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM1"));
+    QCOMPARE(ui.label_3->text(), QString());
+    loadThroughDialog(*window, HexData + "small.hex");
+    for (int write = 2; write <= 3; ++write) {
+        QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+        QCOMPARE(ui.label_2->text(), QString());
+        QCOMPARE(textColour(ui.label_2), window->palette().color(QPalette::Active, QPalette::WindowText));
+        QCOMPARE(ui.label_3->text(), QString());
+        QVERIFY(sim.waitForWrites(write, 10s));
+        QTRY_COMPARE(ui.label_3->text(), QStringLiteral("FW: neu, Exit Programm"));
+    }
     QVERIFY(window->close());
 }
 
@@ -360,6 +387,8 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     auto &ui = probe.ui();
     QVERIFY(foundAndLoaded(*window, ui, HexData + "small.hex"));
 
+    QStringList statusTexts;
+    connect(ui.statusBar, &QStatusBar::messageChanged, this, [&](const QString &text) { statusTexts << text; });
     int ticks = 0;
     QTimer heartbeat;
     connect(&heartbeat, &QTimer::timeout, this, [&] { ++ticks; });
@@ -372,7 +401,10 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     // What to do now, in short where it is seen, whole on hovering.
     const QString advice = QStringLiteral(". Die HW wartet wohl noch mitten im Schreiben: "
                                           "Geraet aus- und einschalten, dann neu schreiben");
-    QCOMPARE(ui.statusBar->currentMessage(), status);
+    // A lost line has the search going again soon after.
+    QVERIFY2(statusTexts.contains(status), qPrintable(statusTexts.join(QLatin1Char('|'))));
+    if (!lineGone)
+        QCOMPARE(ui.statusBar->currentMessage(), status);
     QCOMPARE(ui.label_2->toolTip(), message + advice);
     QVERIFY(ui.label_3->text() != QStringLiteral("FW: neu, Exit Programm"));
     QVERIFY(ui.pushButton->isEnabled());
@@ -434,18 +466,110 @@ void FlashWindowTest::writeWithoutInstrumentIsRefused()
                  qPrintable(probe.ui().label_3->toolTip()));
 }
 
-void FlashWindowTest::lineLostWhileIdleIsDropped()
+void FlashWindowTest::fileArgumentIsLoaded_data()
 {
-    SimInstrument sim;
+    QTest::addColumn<QString>("argument");
+    QTest::newRow("relative") << QStringLiteral("small.hex");
+    QTest::newRow("absolute, the system's form") << QDir::toNativeSeparators(HexData + "small.hex");
+}
+
+// As "Open with" starts the window: the file is loaded as if picked, and
+// the search runs as usual.
+void FlashWindowTest::fileArgumentIsLoaded()
+{
+    QFETCH(QString, argument);
+    SimInstrument sim({"--erase-ms", "0"});
     QVERIFY(sim.start());
     auto window = windowWithInstrument(sim);
     WindowProbe probe(*window);
-    QTRY_VERIFY_WITH_TIMEOUT(probe.ui().pushButton->isEnabled(), FoundTimeoutMs);
-    sim.stop();
-    QTRY_VERIFY(!probe.modem()->device());
-    QCOMPARE(probe.ui().statusBar->currentMessage(), QStringLiteral("Verbindung zur HW unterbrochen"));
-    QVERIFY(!probe.searchTimer()->isActive());
+    auto &ui = probe.ui();
+    const QString folder = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(HexData));
+    window->loadFileArgument({QStringLiteral("zirbelwerk"), argument});
+    QVERIFY(QDir::setCurrent(folder));
+    QCOMPARE(ui.label->text(), QStringLiteral("HEX-Datei OK!! Laenge: 255 Byte"));
+    QVERIFY(ui.pushButton_2->isEnabled());
+    QVERIFY(!ui.pushButton->isEnabled());
+
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM1"), FoundTimeoutMs);
+    QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"), WriteTimeoutMs);
+    QTRY_COMPARE(records().size(), 1);
+    QCOMPARE(records().value(0)["file"].toString(), QDir::toNativeSeparators(HexData + "small.hex"));
+}
+
+void FlashWindowTest::newInstrumentFoundAfterHangUp_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<bool>("lineStays"); // until switched off
+    QTest::newRow("idle") << QStringList() << false << false;
+    QTest::newRow("hang-up in a write") << QStringList {"--erase-ms", "0", "--hangup-at", "3"} << true << false;
+    QTest::newRow("silent in a write") << QStringList {"--erase-ms", "0", "--silent-at", "2"} << true << true;
+}
+
+// Switched off, the instrument is searched for again from COM1, as at
+// start, and found when it is back, switched on.
+void FlashWindowTest::newInstrumentFoundAfterHangUp()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(bool, write);
+    QFETCH(bool, lineStays);
+    SimInstrument first(simArguments);
+    first.setComNumber(2);
+    QVERIFY(first.start());
+    qputenv("ZIRBELWERK_PORTS", QStringLiteral("/dev/zirbelwerk-missing:%1").arg(first.devicePath()).toLocal8Bit());
+    VELDfwloader window;
+    WindowProbe probe(window);
+    auto &ui = probe.ui();
+    probe.portList() = QStringList {"COM1", "COM2", "COM3"}; // a short pass
+    probe.flashWriter().setReplyTimeouts(FlashWriter::FirstReplyTimeout, 500ms);
+    window.show();
+    QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM2"), FoundTimeoutMs);
+    QList<QPair<QString, qint64>> timeline;
+    QElapsedTimer clock;
+    clock.start();
+    connect(ui.statusBar, &QStatusBar::messageChanged, this,
+            [&](const QString &text) { timeline << qMakePair(text, clock.elapsed()); });
+    if (write) {
+        QVERIFY(foundAndLoaded(window, ui, HexData + "small.hex"));
+        QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(ui.label_2->text().startsWith(QStringLiteral("Abbruch bei Block")), WriteTimeoutMs);
+    }
+    if (lineStays) {
+        // Mid-write, the instrument would take queries for data.
+        QTest::qWait(500);
+        QVERIFY(!probe.searchTimer()->isActive());
+        QVERIFY(probe.modem()->device());
+    }
+    first.stop();
+    QTRY_COMPARE(ui.label_3->text(), QStringLiteral("Verbindung zur HW unterbrochen"));
     QVERIFY(staysQuietForASecond());
+
+    SimInstrument second({"--reply-hex", "5A574B423132340D"});
+    second.setComNumber(1);
+    QVERIFY(second.start());
+    qputenv("ZIRBELWERK_PORTS", second.devicePath().toLocal8Bit());
+    QTRY_COMPARE_WITH_TIMEOUT(ui.label_3->text(), QStringLiteral("FW: V1.24"), FoundTimeoutMs);
+    QCOMPARE(ui.statusBar->currentMessage(), QStringLiteral("HW gefunden an: COM1"));
+    QVERIFY(ui.pushButton->isEnabled());
+    // The usual first step, 200 ms after the loss was told.
+    const auto searching = std::find_if(timeline.cbegin(), timeline.cend(),
+                                        [](const auto &event) { return event.first.startsWith("Suche HW :"); });
+    QVERIFY(searching != timeline.cend() && searching != timeline.cbegin());
+    QCOMPARE(searching->first, QStringLiteral("Suche HW :COM1"));
+    const auto told = std::prev(searching);
+    // Lost in a write: the write's outcome may tell it first.
+    const QStringList lossTexts {"Verbindung zur HW unterbrochen", "Verbindung unterbrochen - HW aus- und einschalten"};
+    QVERIFY2(lossTexts.contains(told->first), qPrintable(told->first));
+    QVERIFY2(searching->second - told->second >= 199, qPrintable(QString::number(searching->second - told->second)));
+
+    if (write) {
+        QTest::mouseClick(ui.pushButton_2, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(ui.statusBar->currentMessage(), QStringLiteral("Flash neu beschrieben!"),
+                                  WriteTimeoutMs);
+        QVERIFY(second.waitForWrites(1, 5s));
+    }
 }
 
 #ifdef Q_OS_WIN

@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QSizeGrip>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QStatusBar>
 #include <QTest>
 #include <QTranslator>
@@ -125,6 +127,8 @@ void WindowTest::fontSizeSetting_data()
     QTest::newRow("negative") << QVariant(-3) << 12;
     QTest::newRow("not a number") << QVariant(QStringLiteral("gross")) << 12;
     QTest::newRow("30 stays") << QVariant(30) << 30;
+    QTest::newRow("36 stays") << QVariant(36) << 36;
+    QTest::newRow("37 too large") << QVariant(37) << 36;
 }
 
 void WindowTest::fontSizeSetting()
@@ -180,15 +184,21 @@ void WindowTest::formResourcesPresent()
 void WindowTest::labelTextsFit_data()
 {
     QTest::addColumn<bool>("english");
-    QTest::newRow("German") << false;
-    QTest::newRow("English") << true;
+    QTest::addColumn<int>("fontSize");
+    for (int size = 8; size <= 24; ++size) {
+        QTest::addRow("German %d", size) << false << size;
+        QTest::addRow("English %d", size) << true << size;
+    }
 }
 
-// Every text the window puts into its three labels and, after a write, its
-// status bar, at the default font size, with the largest numbers it shows.
+// Every text the window puts into its buttons, its three labels and, after
+// a write, its status bar, with the largest numbers it shows, at every font
+// size up to twice the default.
 void WindowTest::labelTextsFit()
 {
     QFETCH(bool, english);
+    QFETCH(int, fontSize);
+    settings().setValue(QStringLiteral("fontsize"), fontSize);
     QTranslator translator;
     if (english) {
         QVERIFY(translator.load(QStringLiteral(":/i18n/zirbelwerk_en.qm")));
@@ -197,6 +207,10 @@ void WindowTest::labelTextsFit()
     VELDfwloader window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // The status bar takes the font's height when it lays itself out again,
+    // and then the window.
+    for (int round = 0; round < 3; ++round)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     WindowProbe probe(window);
     auto &ui = probe.ui();
     QStringList label2 {DialogueText::blockProgress(1008, 1008)};
@@ -214,15 +228,27 @@ void WindowTest::labelTextsFit()
         {ui.label, ui.label->width(), {QStringLiteral("HEX-Datei Laden, Abbruch!"), DialogueText::hexAccepted(0xFBFF),
                                        DialogueText::hexRefused()}},
         {ui.label_2, ui.label_2->width(), label2},
-        {ui.label_3, ui.label_3->width(), {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit()}},
+        {ui.label_3, ui.label_3->width(), {DialogueText::firmwareVersion(999), DialogueText::newFirmwareExit(),
+                                         DialogueText::lineLost()}},
         {ui.statusBar, statusWidth, status},
     };
     for (const auto &[widget, width, shown] : texts) {
         const QFontMetrics metrics(widget->font());
+        QVERIFY2(metrics.height() <= widget->height(), qPrintable(QStringLiteral("%1: %2 px high in %3").arg(widget->objectName()).arg(metrics.height()).arg(widget->height())));
         for (const QString &text : shown)
             QVERIFY2(metrics.horizontalAdvance(text) <= width,
                      qPrintable(QStringLiteral("%1: \"%2\" is %3 px of %4").arg(widget->objectName(), text)
                                         .arg(metrics.horizontalAdvance(text)).arg(width)));
+    }
+    for (QPushButton *button : {ui.pushButton, ui.pushButton_2, ui.pushButton_3}) {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        const QRect room = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+        const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+        QVERIFY2(text.width() <= room.width() && text.height() <= room.height(),
+                 qPrintable(QStringLiteral("%1: %2 x %3 px in %4 x %5").arg(button->text()).arg(text.width())
+                                    .arg(text.height()).arg(room.width()).arg(room.height())));
     }
     QCoreApplication::removeTranslator(&translator);
 }

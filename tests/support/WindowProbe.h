@@ -24,6 +24,7 @@ public:
     qint32 &imageLength() { return window.imageLength; }
     QTimer *searchTimer() { return window.searchTimer; }
     Modem *modem() { return window.modem.get(); }
+    FlashWriter &flashWriter() { return window.writeSession.flashWriter(); }
 
 private:
     VELDfwloader &window;

@@ -29,6 +29,11 @@ public:
     VELDfwloader();
     ~VELDfwloader() override;
 
+    // The firmware file named on the command line (arguments as
+    // QCoreApplication::arguments() has them), loaded as if picked in the
+    // dialog; none, nothing.
+    void loadFileArgument(const QStringList &arguments);
+
 private slots:
     void on_pushButton_clicked();
     void fopentty();
@@ -36,10 +41,16 @@ private slots:
     void on_pushButton_3_clicked();
 
 private:
+    void growWithFont();
     void drainInput();
     void colourLabel(QLabel *target, Qt::GlobalColor colour);
+    void loadHexFile(const QString &path);
+    SearchState searchState();
     void showSearchStep(SearchStep::Outcome outcome);
+    bool instrumentFound() const;
     void showLineLost();
+    void searchAgain();
+    void clearLastWrite();
     // flash write
     void showBlockProgress(int replies, int blocks);
     void paintBlockProgress();

@@ -39,6 +39,9 @@ public:
     SearchStep(Modem &modem, const SearchState &state, std::function<void()> drainInput);
 
     Outcome run();
+    // Back to the state at start: no port open, the first name next. For a
+    // found instrument whose line was lost; it may come back on any port.
+    void startOver();
     // When the next step is due; none once the instrument is found.
     static std::optional<std::chrono::milliseconds> nextInterval(Outcome outcome);
 

@@ -2,6 +2,7 @@
 
 #include "device/DialogueText.h"
 #include "image/HexLoader.h"
+#include "userfile/UserFile.h"
 
 #include <QDebug>
 #include <QDir>
@@ -24,10 +25,20 @@ void VELDfwloader::on_pushButton_clicked()
 
 // "Open with" and a file dropped on the program's icon name it first,
 // relative to the working folder.
-void VELDfwloader::loadFileArgument(const QStringList &arguments)
+void VELDfwloader::loadFileArgument(const QStringList &arguments, const QString &undecodable)
 {
-    if (arguments.size() > 1)
+    if (!undecodable.isEmpty())
+        showRefusedFile(UserFile::undecodableText(undecodable));
+    else if (arguments.size() > 1)
         loadHexFile(QFileInfo(arguments.at(1)).absoluteFilePath());
+}
+
+void VELDfwloader::showRefusedFile(const QString &reason)
+{
+    ui.label->setText(DialogueText::hexRefused());
+    ui.label->setToolTip(reason);
+    colourLabel(ui.label, Qt::red);
+    ui.pushButton_2->setEnabled(false);
 }
 
 // Takes the file into the image only when it is accepted; a refused file
@@ -38,10 +49,7 @@ void VELDfwloader::loadHexFile(const QString &path)
     HexLoader loader(image, imageLength);
     if (!loader.loadFile(path)) {
         qDebug().noquote() << QStringLiteral("HEX file %1 refused: %2").arg(path, loader.errorString());
-        ui.label->setText(DialogueText::hexRefused());
-        ui.label->setToolTip(loader.errorString());
-        colourLabel(ui.label, Qt::red);
-        ui.pushButton_2->setEnabled(false);
+        showRefusedFile(loader.errorString());
         return;
     }
     image = loader.image();

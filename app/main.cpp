@@ -1,6 +1,7 @@
 #include "app/VELDfwloader.h"
 #include "app/WindowIcon.h"
 #include "i18n/Translation.h"
+#include "userfile/UserFile.h"
 
 #include "zwversion.h"
 
@@ -48,6 +49,6 @@ int main(int argc, char *argv[])
     application.setWindowIcon(icon);
     window.setWindowIcon(icon);
     window.show();
-    window.loadFileArgument(QCoreApplication::arguments());
+    window.loadFileArgument(QCoreApplication::arguments(), UserFile::undecodableArgument(argc, argv));
     return application.exec();
 }

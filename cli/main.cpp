@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
     const QString undecodable = UserFile::undecodableArgument(argc, argv);
     if (!undecodable.isEmpty()) {
         console.error(CliOptions::tr("zirbelwerk-flash: %1 (Hilfe: zirbelwerk-flash --help)")
-                              .arg(CliOptions::tr("\"%1\" ist kein UTF-8; solche Namen werden nicht genommen").arg(undecodable)));
+                              .arg(UserFile::undecodableText(undecodable)));
         return ExitCode::Usage;
     }
     const CliOptions options = CliOptions::parse(QCoreApplication::arguments());

@@ -187,10 +187,6 @@ ein zweites bricht ab (die HW bleibt halb beschrieben).</source>
         <translation>Ctrl-C or Ctrl-Break during the write: it goes on to its end;
 a second one stops it (the HW stays half written).</translation>
     </message>
-    <message>
-        <source>&quot;%1&quot; ist kein UTF-8; solche Namen werden nicht genommen</source>
-        <translation>&quot;%1&quot; is not UTF-8; such names are not taken</translation>
-    </message>
 </context>
 <context>
     <name>DialogueText</name>
@@ -652,7 +648,11 @@ a second one stops it (the HW stays half written).</translation>
     </message>
     <message>
         <source>Verknuepfung eines anderen Benutzers in einem gemeinsamen Ordner, nicht gefolgt</source>
-        <translation>another user's link in a shared folder, not followed</translation>
+        <translation>another user&apos;s link in a shared folder, not followed</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; ist kein UTF-8; solche Namen werden nicht genommen</source>
+        <translation>&quot;%1&quot; is not UTF-8; such names are not taken</translation>
     </message>
 </context>
 <context>

@@ -144,6 +144,11 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     return file;
 }
 
+QString UserFile::undecodableText(const QString &shown)
+{
+    return tr("\"%1\" ist kein UTF-8; solche Namen werden nicht genommen").arg(shown);
+}
+
 QString UserFile::undecodableArgument(int argc, const char *const *argv)
 {
     for (int i = 1; i < argc; ++i) {

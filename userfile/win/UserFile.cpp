@@ -108,6 +108,11 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     return file;
 }
 
+QString UserFile::undecodableText(const QString &shown)
+{
+    return tr("\"%1\" ist kein UTF-8; solche Namen werden nicht genommen").arg(shown);
+}
+
 // Windows hands the programs their arguments as UTF-16: nothing is lost.
 QString UserFile::undecodableArgument(int, const char *const *)
 {

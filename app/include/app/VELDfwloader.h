@@ -31,8 +31,9 @@ public:
 
     // The firmware file named on the command line (arguments as
     // QCoreApplication::arguments() has them), loaded as if picked in the
-    // dialog; none, nothing.
-    void loadFileArgument(const QStringList &arguments);
+    // dialog; none, nothing. undecodable: an argument that is no valid
+    // name (UserFile::undecodableArgument), refused instead.
+    void loadFileArgument(const QStringList &arguments, const QString &undecodable = {});
 
 private slots:
     void on_pushButton_clicked();
@@ -45,6 +46,7 @@ private:
     void drainInput();
     void colourLabel(QLabel *target, Qt::GlobalColor colour);
     void loadHexFile(const QString &path);
+    void showRefusedFile(const QString &reason);
     SearchState searchState();
     void showSearchStep(SearchStep::Outcome outcome);
     bool instrumentFound() const;

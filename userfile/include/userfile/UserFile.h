@@ -49,4 +49,6 @@ public:
     // back to the system's bytes (a path that is not UTF-8), shown with its
     // odd bytes escaped; empty if all do.
     static QString undecodableArgument(int argc, const char *const *argv);
+    // Why such an argument is refused, in the user's language.
+    static QString undecodableText(const QString &shown);
 };

@@ -45,7 +45,11 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
 void MultiFlash::start()
 {
     if (options.mode == CliOptions::Mode::Flash && !firmware.load(options.file)) {
-        const int status = ExitCode::ofRefusedFile(firmware.loader());
+        // --watch ends with a signal while no write runs: its normal end.
+        const bool watchStopped = options.watch && firmware.loader().interrupted();
+        const int status = watchStopped ? ExitCode::Success : ExitCode::ofRefusedFile(firmware.loader());
+        // The signal that ended the load has been answered.
+        disconnect(&stopSignals, nullptr, this, nullptr);
         reporter.summary(0, 0, status);
         emit finished(status);
         return;

@@ -2,7 +2,7 @@
 
 #include "app/CloseGuard.h"
 #include "device/SearchTiming.h"
-#include "device/StopSignals.h"
+#include "stop/StopSignals.h"
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
 

@@ -7,7 +7,7 @@
 #include "cli/PortListing.h"
 #include "cli/Reporter.h"
 #include "i18n/Translation.h"
-#include "device/StopSignals.h"
+#include "stop/StopSignals.h"
 #include "serial/PortNames.h"
 #include "userfile/UserFile.h"
 

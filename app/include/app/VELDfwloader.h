@@ -4,7 +4,7 @@
 
 #include "device/FlashRecord.h"
 #include "device/SearchStep.h"
-#include "device/StopPolicy.h"
+#include "stop/StopPolicy.h"
 #include "device/WriteSession.h"
 #include "image/FirmwareImage.h"
 

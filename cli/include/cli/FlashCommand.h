@@ -6,8 +6,8 @@
 #include "cli/Reporter.h"
 #include "device/DeviceSearch.h"
 #include "device/FlashRecord.h"
-#include "device/StopPolicy.h"
-#include "device/StopSignals.h"
+#include "stop/StopPolicy.h"
+#include "stop/StopSignals.h"
 #include "device/WriteSession.h"
 #include "serial/Modem.h"
 

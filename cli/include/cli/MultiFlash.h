@@ -6,8 +6,8 @@
 #include "device/FlashOutcome.h"
 #include "device/FlashRecord.h"
 #include "device/PortProbe.h"
-#include "device/StopPolicy.h"
-#include "device/StopSignals.h"
+#include "stop/StopPolicy.h"
+#include "stop/StopSignals.h"
 #include "device/WriteSession.h"
 
 #include <QElapsedTimer>

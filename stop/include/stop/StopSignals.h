@@ -2,7 +2,7 @@
 
 #include <QObject>
 
-class QSocketNotifier;
+#include <memory>
 
 // Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the event loop
 // (self-pipe; the handler only writes one byte). SIGPIPE is ignored while
@@ -29,12 +29,7 @@ signals:
     void received(int signalNumber);
 
 private:
-    void takeSignals();
-
-    int readEnd = -1;
-    int writeEnd = -1;
-    int earlierWriteEnd = -1;
-    QSocketNotifier *notifier = nullptr;
-    // Windows: the one that had the console's Ctrl-C before this one.
-    StopSignals *earlier = nullptr;
+    // What the system needs of this instance and the one before it.
+    struct Hook;
+    std::unique_ptr<Hook> hook;
 };

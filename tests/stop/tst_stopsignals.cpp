@@ -1,5 +1,5 @@
-#include "device/StopPolicy.h"
-#include "device/StopSignals.h"
+#include "stop/StopPolicy.h"
+#include "stop/StopSignals.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "device/StopSignals.h"
+#include "stop/StopSignals.h"
 
 #include <QSocketNotifier>
 
@@ -11,9 +11,17 @@
 const int StopSignals::HangUp = SIGHUP;
 const int StopSignals::Closing = -2; // Windows only
 
+// Windows only: a terminal closing ends nothing here.
 void StopSignals::closeHandled()
 {
 }
+
+struct StopSignals::Hook
+{
+    int readEnd = -1;
+    int writeEnd = -1;
+    int earlierWriteEnd = -1;
+};
 
 namespace {
 
@@ -44,17 +52,22 @@ void setDisposition(int signalNumber, void (*handler)(int))
 } // namespace
 
 StopSignals::StopSignals(QObject *parent)
-    : QObject(parent)
+    : QObject(parent),
+      hook(std::make_unique<Hook>())
 {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    readEnd = ends[0];
-    writeEnd = ends[1];
-    notifier = new QSocketNotifier(readEnd, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &StopSignals::takeSignals);
-    earlierWriteEnd = currentWriteEnd;
-    currentWriteEnd = writeEnd;
+    hook->readEnd = ends[0];
+    hook->writeEnd = ends[1];
+    auto *notifier = new QSocketNotifier(hook->readEnd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this] {
+        unsigned char byte = 0;
+        while (::read(hook->readEnd, &byte, 1) == 1)
+            emit received(byte);
+    });
+    hook->earlierWriteEnd = currentWriteEnd;
+    currentWriteEnd = hook->writeEnd;
     for (int number : StopSignalNumbers)
         setDisposition(number, passOn);
     setDisposition(SIGPIPE, SIG_IGN);
@@ -62,21 +75,14 @@ StopSignals::StopSignals(QObject *parent)
 
 StopSignals::~StopSignals()
 {
-    if (readEnd < 0)
+    if (hook->readEnd < 0)
         return;
-    currentWriteEnd = earlierWriteEnd;
-    if (earlierWriteEnd < 0) {
+    currentWriteEnd = hook->earlierWriteEnd;
+    if (hook->earlierWriteEnd < 0) {
         for (int number : StopSignalNumbers)
             setDisposition(number, SIG_DFL);
         setDisposition(SIGPIPE, SIG_DFL);
     }
-    ::close(readEnd);
-    ::close(writeEnd);
-}
-
-void StopSignals::takeSignals()
-{
-    unsigned char byte = 0;
-    while (::read(readEnd, &byte, 1) == 1)
-        emit received(byte);
+    ::close(hook->readEnd);
+    ::close(hook->writeEnd);
 }

@@ -1,6 +1,6 @@
-#include "device/StopPolicy.h"
+#include "stop/StopPolicy.h"
 
-#include "device/StopSignals.h"
+#include "stop/StopSignals.h"
 
 StopPolicy::Action StopPolicy::onSignal(int signalNumber, bool writing)
 {

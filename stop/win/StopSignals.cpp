@@ -1,4 +1,4 @@
-#include "device/StopSignals.h"
+#include "stop/StopSignals.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -45,18 +45,25 @@ BOOL WINAPI passOn(DWORD event)
 
 } // namespace
 
+struct StopSignals::Hook
+{
+    // The one that had the console's Ctrl-C before this one.
+    StopSignals *earlier = nullptr;
+};
+
 void StopSignals::closeHandled()
 {
     ::SetEvent(closeDone);
 }
 
 StopSignals::StopSignals(QObject *parent)
-    : QObject(parent)
+    : QObject(parent),
+      hook(std::make_unique<Hook>())
 {
     const QMutexLocker locked(&newestLock);
-    earlier = newest;
+    hook->earlier = newest;
     newest = this;
-    if (!earlier)
+    if (!hook->earlier)
         ::SetConsoleCtrlHandler(passOn, TRUE);
 }
 
@@ -64,11 +71,7 @@ StopSignals::~StopSignals()
 {
     const QMutexLocker locked(&newestLock);
     if (newest == this)
-        newest = earlier;
+        newest = hook->earlier;
     if (!newest)
         ::SetConsoleCtrlHandler(passOn, FALSE);
-}
-
-void StopSignals::takeSignals()
-{
 }

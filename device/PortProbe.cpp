@@ -3,12 +3,11 @@
 #include "device/SearchStep.h"
 #include "device/SearchTiming.h"
 #include "device/VersionReply.h"
-#include "serial/PortNames.h"
 
 #include <QIODevice>
 
 PortProbe::PortProbe(const QString &portName, QObject *parent)
-    : QObject(parent), name(portName), path(PortNames::devicePath(portName))
+    : QObject(parent), name(portName)
 {
     replyWait.setSingleShot(true);
     replyWait.setTimerType(Qt::PreciseTimer);
@@ -45,6 +44,7 @@ void PortProbe::judge()
         return;
     replyWait.stop();
     char bytes[VersionReply::Size];
+    QString tag;
     switch (SearchStep::judgeReply(line, bytes, tag, version)) {
     case SearchStep::Outcome::Found:
         end(Result::Found);

@@ -4,9 +4,7 @@
 #include <QSerialPort>
 #include <QSocketNotifier>
 
-#ifdef Q_OS_UNIX
 #include <poll.h>
-#endif
 
 HangUpWatch::HangUpWatch(QSerialPort *port)
     : QObject(port),
@@ -21,27 +19,17 @@ HangUpWatch::HangUpWatch(QSerialPort *port)
 
 bool HangUpWatch::hungUp(const QSerialPort *port)
 {
-#ifdef Q_OS_UNIX
     if (!port || !port->isOpen())
         return false;
     pollfd descriptor {int(port->handle()), POLLIN, 0};
     return ::poll(&descriptor, 1, 0) == 1 && (descriptor.revents & (POLLHUP | POLLNVAL)) != 0;
-#else
-    // Elsewhere the port itself reports a vanished device as an error.
-    Q_UNUSED(port);
-    return false;
-#endif
 }
 
 bool HangUpWatch::isLost(const QSerialPort *port)
 {
     if (!port)
         return false;
-#ifdef Q_OS_UNIX
     return hungUp(port) || port->error() == QSerialPort::ReadError;
-#else
-    return port->error() == QSerialPort::ResourceError || port->error() == QSerialPort::ReadError;
-#endif
 }
 
 bool HangUpWatch::eventFilter(QObject *watched, QEvent *event)

@@ -24,10 +24,8 @@ public:
     void start(int baudRate = Modem::DefaultBaudRate);
 
     QString portName() const { return name; }
-    QString devicePath() const { return path; }
     Result result() const { return outcome; }
     int firmwareVersion() const { return version; }
-    QString replyTag() const { return tag; }
     Modem &modem() { return line; }
 
 signals:
@@ -39,10 +37,8 @@ private:
     void end(Result result);
 
     QString name;
-    QString path;
     Modem line;
     QTimer replyWait;
     Result outcome = Result::Pending;
     int version = 0;
-    QString tag;
 };

@@ -15,7 +15,7 @@ class Modem;
 struct SearchState
 {
     // Room for all a port can hold before the query (its input queue is
-    // Modem::InputQueueBytes), so one read drains it; and for the reply.
+    // SerialLine::QueueBytes), so one read drains it; and for the reply.
     static constexpr int ReplyBufferSize = 8004;
 
     const QStringList &portList;

@@ -22,13 +22,11 @@ public:
     // The rates the instrument knows; setBaudRate ignores any other.
     static constexpr std::array<int, 3> BaudRates {9600, 57600, 115200};
     static bool isBaudRate(int rate);
-    static constexpr qint64 InputQueueBytes = SerialLine::QueueBytes;
 
     Modem();
     ~Modem() override;
 
     void setBaudRate(int rate);
-    int currentBaudRate() const { return baudRate; }
 
     bool openPort(const QString &name);
     bool closePort();

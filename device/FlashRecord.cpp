@@ -16,11 +16,6 @@
 
 #include <cmath>
 
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 namespace {
 
 const QString DeviceKey = QStringLiteral("device");
@@ -37,17 +32,6 @@ QJsonValue textOrNull(const QString &text)
     return text.isEmpty() ? QJsonValue() : QJsonValue(text);
 }
 
-QString userName()
-{
-#ifdef Q_OS_UNIX
-    if (const passwd *entry = ::getpwuid(::geteuid()))
-        return QString::fromLocal8Bit(entry->pw_name);
-    return qEnvironmentVariable("USER");
-#else
-    return qEnvironmentVariable("USERNAME");
-#endif
-}
-
 QString resultOf(const FlashOutcome &outcome)
 {
     if (outcome.isWritten())
@@ -62,7 +46,7 @@ void addSurroundings(QJsonObject &entry)
     entry[QStringLiteral("time")] = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     entry[QStringLiteral("version")] = QStringLiteral(ZW_VERSION);
     entry[QStringLiteral("host")] = textOrNull(QSysInfo::machineHostName());
-    entry[QStringLiteral("user")] = textOrNull(userName());
+    entry[QStringLiteral("user")] = textOrNull(RecordFile::userName());
 }
 
 void addPort(QJsonObject &entry, const FlashRecordFacts &facts)

@@ -32,6 +32,9 @@ public:
 
     QString lastError() const { return error; }
 
+    // Who the program runs as, for the record's lines.
+    static QString userName();
+
 private:
     QString fail(int systemError);
 

@@ -55,32 +55,6 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und\n"
     "bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).%10");
 
-// Windows has no device paths, signals or ZIRBELWERK_PORTS, and a console
-// of its own stop keys: its help must not promise them.
-struct HelpOnSystem
-{
-    const char *port;
-    const char *watched;
-    const char *stops;
-    const char *portVariable;
-};
-
-const HelpOnSystem HelpOnLinux = {
-    QT_TRANSLATE_NOOP("CliOptions", "COMn oder Geraetepfad"),
-    QT_TRANSLATE_NOOP("CliOptions", "Ports von --port, ZIRBELWERK_PORTS oder USB-Adapter"),
-    QT_TRANSLATE_NOOP("CliOptions", "Ctrl-C, SIGTERM oder SIGHUP waehrend des Schreibens: es geht zu Ende;\n"
-                                    "ein zweites Ctrl-C oder SIGTERM bricht ab (die HW bleibt halb beschrieben)."),
-    QT_TRANSLATE_NOOP("CliOptions", "\n\nZIRBELWERK_PORTS=/dev/a:/dev/b:... legt fest, welches Geraet COM1, COM2, ... ist."),
-};
-
-const HelpOnSystem HelpOnWindows = {
-    QT_TRANSLATE_NOOP("CliOptions", "COM1 bis COM%1"),
-    QT_TRANSLATE_NOOP("CliOptions", "Ports von --port oder USB-Adapter"),
-    QT_TRANSLATE_NOOP("CliOptions", "Ctrl-C oder Ctrl-Break waehrend des Schreibens: es geht zu Ende;\n"
-                                    "ein zweites bricht ab (die HW bleibt halb beschrieben)."),
-    "",
-};
-
 struct Option
 {
     const char *shortName; // nullptr: none
@@ -127,17 +101,11 @@ QString CliOptions::helpText()
     const auto seconds = [](std::chrono::milliseconds time) {
         return QString::number(std::chrono::duration_cast<std::chrono::seconds>(time).count());
     };
-#ifdef Q_OS_WIN
-    const HelpOnSystem &system = HelpOnWindows;
-    const QString port = tr(system.port).arg(PortNames::WindowsComCount);
-#else
-    const HelpOnSystem &system = HelpOnLinux;
-    const QString port = tr(system.port);
-#endif
+    const SystemHelp system = systemHelp();
     return tr(Help).arg(QString::number(PortNames::ComCount), baudRates(true),
                         QString::number(RearmAfterDefault.count()), QString::number(FirmwareCellCount),
                         seconds(FlashWriter::FirstReplyTimeout), seconds(FlashWriter::BlockReplyTimeout),
-                        port, tr(system.watched), tr(system.stops), tr(system.portVariable));
+                        system.port, system.watched, system.stops, system.portVariable);
 }
 
 QStringList CliOptions::optionNames()
@@ -212,16 +180,8 @@ bool CliOptions::setBaud(const QString &text)
 
 bool CliOptions::setPort(const QString &text)
 {
-    const int com = PortNames::comNumber(text);
-#ifdef Q_OS_WIN
-    // Any COM port Windows has, also beyond the fifty the search asks.
-    if (com < 1 || com > PortNames::WindowsComCount)
-        return fail(tr("--port %1 geht nicht: COM1 bis COM%2").arg(text).arg(PortNames::WindowsComCount));
-#else
-    if ((com < 1 || com > PortNames::ComCount) && !text.startsWith(QLatin1Char('/')))
-        return fail(tr("--port %1 geht nicht: COM1 bis COM%2 oder ein Geraetepfad wie /dev/ttyUSB0")
-                            .arg(text).arg(PortNames::ComCount));
-#endif
+    if (const QString refusal = portRefusal(text); !refusal.isEmpty())
+        return fail(refusal);
     if (!ports.contains(text))
         ports << text;
     port = ports.size() == 1 ? text : QString();

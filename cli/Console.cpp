@@ -1,24 +1,6 @@
 #include "cli/Console.h"
 
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <sys/ioctl.h>
-#include <unistd.h>
-#endif
-
 namespace {
-
-constexpr int FallbackWidth = 80;
-
-bool isTty(FILE *stream)
-{
-#ifdef Q_OS_WIN
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return ::isatty(::fileno(stream)) != 0;
-#endif
-}
 
 // Line breaks are kept where a text is meant to have several lines.
 QString printable(QString text, bool keepLineBreaks = false)
@@ -36,7 +18,7 @@ QString printable(QString text, bool keepLineBreaks = false)
 } // namespace
 
 Console::Console(FILE *out, FILE *err)
-    : out(out), err(err), peopleOut(out), terminal(isTty(out))
+    : out(out), err(err), peopleOut(out), terminal(isTerminal(out))
 {
 }
 
@@ -110,14 +92,4 @@ void Console::write(FILE *stream, const QString &text)
     const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fflush(stream);
-}
-
-int Console::terminalWidth() const
-{
-#ifndef Q_OS_WIN
-    winsize size {};
-    if (::ioctl(::fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 1)
-        return size.ws_col;
-#endif
-    return FallbackWidth;
 }

@@ -54,6 +54,15 @@ private:
     static QString baudRates(bool markDefault);
     void decideMode();
     bool fail(const QString &text);
+    // What the system's help says of ports and stopping: Windows has no
+    // device paths, signals or ZIRBELWERK_PORTS, and stop keys of its own.
+    struct SystemHelp
+    {
+        QString port, watched, stops, portVariable;
+    };
+    static SystemHelp systemHelp();
+    // Why text names no port here; empty if it does.
+    static QString portRefusal(const QString &text);
 
     bool help = false;
     bool version = false;

@@ -32,6 +32,8 @@ public:
 
 private:
     void write(FILE *stream, const QString &text);
+    // The system's: a stream that is a terminal, and its columns.
+    static bool isTerminal(FILE *stream);
     int terminalWidth() const;
 
     FILE *out;

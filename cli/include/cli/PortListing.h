@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QStringList>
 
 class Console;
 
@@ -11,4 +12,8 @@ class PortListing
 
 public:
     static int print(Console &console);
+
+private:
+    // One line a port, as the system can tell of it.
+    static QStringList rows();
 };

@@ -1,3 +1,4 @@
+#include "app/StartingConsole.h"
 #include "app/VELDfwloader.h"
 #include "app/WindowIcon.h"
 #include "i18n/Translation.h"
@@ -10,31 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-
-namespace {
-
-// A window program has no console of its own: it answers in the console it
-// was started from, if any (cmd does not wait for it, so the answer comes
-// after the next prompt). Redirected output is kept as it is.
-void useStartingConsole()
-{
-    if (::GetFileType(::GetStdHandle(STD_OUTPUT_HANDLE)) == FILE_TYPE_UNKNOWN
-        && ::AttachConsole(ATTACH_PARENT_PROCESS))
-        std::freopen("CONOUT$", "w", stdout);
-}
-
-} // namespace
-#endif
-
 int main(int argc, char *argv[])
 {
     // Answered before QApplication, which needs a display.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-#ifdef Q_OS_WIN
-        useStartingConsole();
-#endif
+        StartingConsole::use();
         std::puts("zirbelwerk " ZW_VERSION);
         return 0;
     }

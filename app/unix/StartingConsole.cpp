@@ -1,0 +1,5 @@
+#include "app/StartingConsole.h"
+
+void StartingConsole::use()
+{
+}

@@ -3,6 +3,7 @@
 #include "cli/Reporter.h"
 #include "device/DialogueText.h"
 #include "device/FlashWriter.h"
+#include "userfile/UserFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -85,6 +86,11 @@ int FirmwareCheck::blockTotal() const
 bool FirmwareCheck::writeBinary(const QString &path)
 {
     const QByteArray bytes = firmwareBytes(image());
+    // The new file would take the place of a device or FIFO standing there.
+    if (const QString refusal = UserFile::refusalToReplace(path); !refusal.isEmpty()) {
+        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(QDir::toNativeSeparators(path), refusal));
+        return false;
+    }
     // Never a half-written image under the name a script asked for.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

@@ -24,6 +24,10 @@
 
 using namespace std::chrono_literals;
 
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 const QString HexData = QStringLiteral(ZW_TEST_DATA "/hex/");
@@ -243,9 +247,22 @@ void FlashCliTest::checkAgreesWithLoader()
 
 void FlashCliTest::imageOutNotWritable()
 {
-    const Run run = runCli({"--check", HexData + "small.hex", "--image-out", MissingPort + "/image.bin"});
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.startsWith(QStringLiteral("Abbild nicht geschrieben: ")), qPrintable(run.err));
+    // A new file would take the place of a device or FIFO standing at the name.
+    QTemporaryDir folder;
+#ifdef Q_OS_WIN
+    const QString special = QStringLiteral("NUL");
+#else
+    const QString special = folder.filePath(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(QFile::encodeName(special).constData(), 0600), 0);
+#endif
+    for (const QString &place : {MissingPort + "/image.bin", special}) {
+        const Run run = runCli({"--check", HexData + "small.hex", "--image-out", place});
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("Abbild nicht geschrieben: ")), qPrintable(run.err));
+    }
+#ifndef Q_OS_WIN
+    QVERIFY(!QFileInfo(special).isFile());
+#endif
 }
 
 void FlashCliTest::loadWarningsAndJsonCheck_data()

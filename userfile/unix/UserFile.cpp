@@ -86,6 +86,16 @@ bool isSharedFolder(const struct stat &folder)
     return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
 }
 
+// The link lies in a shared folder and is neither the user's nor the
+// folder owner's.
+bool isForeignLink(const QString &path, const struct stat &link, bool *shared)
+{
+    struct stat folder {};
+    *shared = ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0
+            && isSharedFolder(folder);
+    return *shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid;
+}
+
 } // namespace
 
 UserFile::Content UserFile::read(const QString &path, qint64 limit, std::chrono::milliseconds silence)
@@ -121,11 +131,8 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     int fd = openForAppending(name, O_CREAT | O_NOFOLLOW, &file.readable);
     if (fd < 0 && errno == ELOOP) {
         struct stat link {};
-        struct stat folder {};
-        const bool shared = ::lstat(name.constData(), &link) == 0
-                && ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0
-                && isSharedFolder(folder);
-        if (shared && link.st_uid != ::geteuid() && link.st_uid != folder.st_uid) {
+        bool shared = false;
+        if (::lstat(name.constData(), &link) == 0 && isForeignLink(path, link, &shared)) {
             file.error = tr("Verknuepfung eines anderen Benutzers in einem gemeinsamen Ordner, nicht gefolgt");
             return file;
         }
@@ -142,6 +149,20 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     }
     file.handle = fd;
     return file;
+}
+
+QString UserFile::refusalToReplace(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat status {};
+    bool shared = false;
+    if (::lstat(name.constData(), &status) != 0)
+        return {};
+    if (S_ISLNK(status.st_mode) && isForeignLink(path, status, &shared))
+        return tr("Verknuepfung eines anderen Benutzers in einem gemeinsamen Ordner, nicht gefolgt");
+    if (::stat(name.constData(), &status) == 0 && !S_ISREG(status.st_mode))
+        return tr("keine gewoehnliche Datei");
+    return {};
 }
 
 QString UserFile::undecodableText(const QString &shown)

@@ -108,6 +108,15 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     return file;
 }
 
+QString UserFile::refusalToReplace(const QString &path)
+{
+    const DWORD attributes = ::GetFileAttributesW(nativeName(path).c_str());
+    if (namesDevice(path)
+        || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))))
+        return tr("keine gewoehnliche Datei");
+    return {};
+}
+
 QString UserFile::undecodableText(const QString &shown)
 {
     return tr("\"%1\" ist kein UTF-8; solche Namen werden nicht genommen").arg(shown);

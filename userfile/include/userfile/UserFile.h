@@ -44,6 +44,10 @@ public:
         QString error; // in the user's language
     };
     static Appendable openForAppend(const QString &path);
+    // Why a new file must not take path's place (a device, FIFO or folder
+    // there, or another user's link in a shared folder), in the user's
+    // language; empty if it may.
+    static QString refusalToReplace(const QString &path);
 
     // The first argument that does not survive the way to a QString and
     // back to the system's bytes (a path that is not UTF-8), shown with its

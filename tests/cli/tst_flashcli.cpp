@@ -22,11 +22,11 @@
 
 #include <memory>
 
-using namespace std::chrono_literals;
-
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
 #endif
+
+using namespace std::chrono_literals;
 
 namespace {
 

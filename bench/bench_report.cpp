@@ -108,7 +108,8 @@ int main(int argc, char *argv[])
     const QStringList arguments = application.arguments();
     const qint64 lines = arguments.size() > 1 ? arguments.at(1).toLongLong() : 1000000;
     QTemporaryDir folder;
-    const QString record = folder.filePath(QStringLiteral("flash-record.jsonl"));
+    // A third argument keeps the record there, for a look at its page.
+    const QString record = arguments.size() > 2 ? arguments.at(2) : folder.filePath(QStringLiteral("flash-record.jsonl"));
     const QString page = folder.filePath(QStringLiteral("report.html"));
     std::fprintf(stderr, "generating %lld lines ...\n", lines);
     const qint64 bytes = generate(record, lines);

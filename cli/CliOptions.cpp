@@ -20,6 +20,8 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "        zirbelwerk-flash --info [--port NAME]... [--all]\n"
     "        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]\n"
     "        zirbelwerk-flash --list\n"
+    "        zirbelwerk-flash --report [--report-out DATEI.html] [--since DATUM] [--until DATUM]\n"
+    "                         [PROTOKOLL]...\n"
     "\n"
     "Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,\n"
     "HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.\n"
@@ -38,13 +40,21 @@ const char Help[] = QT_TRANSLATE_NOOP("CliOptions",
     "  --check                nur die Datei pruefen, keine HW\n"
     "  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben\n"
     "  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht\n"
+    "  --report               Bericht als HTML-Seite: Ausbeute, Fehlschlaege nach Grund\n"
+    "                         und Block, Dauer; aus dem eigenen Protokoll oder den\n"
+    "                         angegebenen (mehrere Stationen zusammen)\n"
+    "  --report-out DATEI     mit --report: die Seite hierhin statt neben das Protokoll\n"
+    "  --since DATUM          mit --report: ab diesem Tag (JJJJ-MM-TT, Ortszeit) oder\n"
+    "                         Zeitpunkt (JJJJ-MM-TTThh:mm)\n"
+    "  --until DATUM          mit --report: bis einschliesslich diesem Tag oder Zeitpunkt\n"
     "  -h, --help             diese Hilfe\n"
     "  --version              Versionsnummer zeigen\n"
     "\n"
     "Rueckgabewert:\n"
     "  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)\n"
-    "  1  Aufruf falsch, oder --image-out nicht schreibbar\n"
-    "  2  HEX-Datei nicht geeignet\n"
+    "  1  Aufruf falsch (auch ein Datum), oder --image-out oder --report-out\n"
+    "     nicht schreibbar\n"
+    "  2  HEX-Datei nicht geeignet (--report: kein Protokoll oder keine Zeile lesbar)\n"
     "  3  keine HW gefunden\n"
     "  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)\n"
     "  5  durch ein Signal beendet, bevor alles geschrieben war\n"
@@ -69,7 +79,9 @@ const Option Options[] = {
     {nullptr, "json", false},     {nullptr, "record", true},
     {nullptr, "check", false},    {nullptr, "image-out", true},
     {nullptr, "list", false},     {"h", "help", false},
-    {nullptr, "version", false},
+    {nullptr, "version", false},  {nullptr, "report", false},
+    {nullptr, "report-out", true}, {nullptr, "since", true},
+    {nullptr, "until", true},
 };
 
 QCommandLineOption parserOption(const Option &option)
@@ -139,7 +151,7 @@ bool CliOptions::read(const QCommandLineParser &parser)
     const std::pair<const char *, bool CliOptions::*> flags[] = {
         {"help", &CliOptions::help}, {"version", &CliOptions::version}, {"list", &CliOptions::list},
         {"all", &CliOptions::all},   {"watch", &CliOptions::watch},     {"info", &CliOptions::info},
-        {"json", &CliOptions::json}, {"check", &CliOptions::check},
+        {"json", &CliOptions::json}, {"check", &CliOptions::check},   {"report", &CliOptions::report},
     };
     for (const auto &[name, flag] : flags)
         this->*flag = parser.isSet(QString::fromLatin1(name));
@@ -156,6 +168,9 @@ bool CliOptions::readValues(const QCommandLineParser &parser)
         {"rearm-after", [this](const QString &text) { return setRearm(text); }},
         {"record", [this](const QString &text) { record = text; return true; }},
         {"image-out", [this](const QString &text) { imageOut = text; return true; }},
+        {"report-out", [this](const QString &text) { reportOut = text; return true; }},
+        {"since", [this](const QString &text) { return setEdge(text, ReportPeriod::Edge::Start); }},
+        {"until", [this](const QString &text) { return setEdge(text, ReportPeriod::Edge::End); }},
     };
     for (const auto &[name, take] : valued) {
         for (const QString &value : parser.values(QString::fromLatin1(name))) {
@@ -200,9 +215,39 @@ bool CliOptions::setRearm(const QString &text)
     return true;
 }
 
+bool CliOptions::setEdge(const QString &text, ReportPeriod::Edge edge)
+{
+    const bool start = edge == ReportPeriod::Edge::Start;
+    const std::optional<qint64> at = ReportPeriod::edge(text, edge);
+    if (!at)
+        return fail(tr("%1 %2 geht nicht: ein Datum JJJJ-MM-TT oder Datum und Uhrzeit JJJJ-MM-TTThh:mm")
+                            .arg(start ? QStringLiteral("--since") : QStringLiteral("--until"), text));
+    (start ? period.startMs : period.endMs) = *at;
+    if (period.hasStart() && period.hasEnd() && period.startMs >= period.endMs)
+        return fail(tr("--since liegt nach --until: kein Zeitraum"));
+    return true;
+}
+
+// The report reads records and touches no instrument.
+bool CliOptions::checkReport()
+{
+    const QString given = firstGiven({{!ports.isEmpty(), "--port"}, {baudRate != 0, "--baud"}, {all, "--all"},
+                                      {watch, "--watch"}, {info, "--info"}, {json, "--json"},
+                                      {check, "--check"}, {list, "--list"}, {!imageOut.isEmpty(), "--image-out"}});
+    if (!given.isEmpty())
+        return fail(tr("--report beruehrt keine HW; %1 passt nicht dazu").arg(given));
+    return true;
+}
+
 // Options that only make sense together, or not at all.
 bool CliOptions::checkCombination()
 {
+    if (report)
+        return checkReport();
+    const QString forReport = firstGiven({{!reportOut.isEmpty(), "--report-out"}, {period.hasStart(), "--since"},
+                                          {period.hasEnd(), "--until"}});
+    if (!forReport.isEmpty())
+        return fail(tr("%1 nur zusammen mit --report").arg(forReport));
     const bool forFlash = !ports.isEmpty() || baudRate != 0 || all || watch;
     if (list && (check || info || forFlash || json || !imageOut.isEmpty() || !files.isEmpty()))
         return fail(tr("--list steht allein"));
@@ -250,6 +295,12 @@ void CliOptions::decideMode()
     }
     if (info) {
         mode = Mode::Info;
+        return;
+    }
+    if (report) {
+        // --record names a record as the arguments do.
+        records = record.isEmpty() ? files : QStringList(record) + files;
+        mode = Mode::Report;
         return;
     }
     if (files.isEmpty())

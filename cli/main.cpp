@@ -7,8 +7,9 @@
 #include "cli/PortListing.h"
 #include "cli/Reporter.h"
 #include "i18n/Translation.h"
-#include "stop/StopSignals.h"
+#include "report/FlashReport.h"
 #include "serial/PortNames.h"
+#include "stop/StopSignals.h"
 #include "userfile/UserFile.h"
 
 #include "zwversion.h"
@@ -28,6 +29,25 @@ int check(const CliOptions &options, Console &console)
     if (!options.imageOut.isEmpty() && !firmware.writeBinary(options.imageOut))
         return ExitCode::Usage;
     return ExitCode::Success;
+}
+
+int report(const CliOptions &options, Console &console)
+{
+    const FlashReport::Result result = FlashReport::run({options.records, options.reportOut, options.period});
+    for (const QString &warning : result.warnings)
+        console.error(warning);
+    switch (result.status) {
+    case FlashReport::Status::Written:
+        console.line(result.page);
+        return ExitCode::Success;
+    case FlashReport::Status::PageUnwritable:
+        console.error(result.error);
+        return ExitCode::Usage;
+    case FlashReport::Status::NoRecord:
+        break;
+    }
+    console.error(result.error);
+    return ExitCode::FileRefused;
 }
 
 void warnUnsearched(Console &console)
@@ -79,6 +99,8 @@ int main(int argc, char *argv[])
         return PortListing::print(console);
     case CliOptions::Mode::Check:
         return check(options, console);
+    case CliOptions::Mode::Report:
+        return report(options, console);
     case CliOptions::Mode::Flash:
     case CliOptions::Mode::Info:
         break;

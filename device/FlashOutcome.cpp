@@ -105,3 +105,16 @@ QString FlashOutcome::code() const
     }
     return {};
 }
+
+FlashOutcome FlashOutcome::ofCode(const QString &code, int block, int blockTotal)
+{
+    for (const Failure failure : {Failure::NotConnected, Failure::ImageTooLarge, Failure::WriteError,
+                                  Failure::NoReply, Failure::LineError, Failure::SendTimeout,
+                                  Failure::Interrupted}) {
+        // A block reached means the start command went out.
+        const FlashOutcome outcome(failure, block > 0, block, blockTotal);
+        if (outcome.code() == code)
+            return outcome;
+    }
+    return {};
+}

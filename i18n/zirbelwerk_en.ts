@@ -74,84 +74,6 @@
         <translation>--port %1 is not possible: COM1 to COM%2</translation>
     </message>
     <message>
-        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
-        zirbelwerk-flash --info [--port NAME]... [--all]
-        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
-        zirbelwerk-flash --list
-
-Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
-HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.
-
-  -p, --port NAME        keine Suche, nur dieser Port (%7);
-                         mehrmals: alle diese Ports zugleich
-  -b, --baud RATE        %2
-  --all                  jede HW an COM1 bis COM%1, alle zugleich
-  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
-                         (%8)
-  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)
-  --info                 nur HW suchen und Port, Geraet und Version zeigen
-  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
-                         outcome, summary)
-  --record DATEI         Protokoll hierhin statt ins gemeinsame
-  --check                nur die Datei pruefen, keine HW
-  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben
-  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht
-  -h, --help             diese Hilfe
-  --version              Versionsnummer zeigen
-
-Rueckgabewert:
-  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
-  1  Aufruf falsch, oder --image-out nicht schreibbar
-  2  HEX-Datei nicht geeignet
-  3  keine HW gefunden
-  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
-  5  durch ein Signal beendet, bevor alles geschrieben war
-     (--watch: 0, wenn gerade nichts geschrieben wurde)
-
-%9
-
-Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und
-bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).%10</source>
-        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
-       zirbelwerk-flash --info [--port NAME]... [--all]
-       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
-       zirbelwerk-flash --list
-
-Writes firmware (Intel HEX) into the flash of the HW: checks the file,
-searches COM1 to COM%1 for the HW (one pass), writes the flash.
-
-  -p, --port NAME        no search, only this port (%7);
-                         given more than once: all these ports at once
-  -b, --baud RATE        %2
-  --all                  every HW on COM1 to COM%1, all at once
-  --watch                keeps running and writes every newly attached HW once
-                         (%8)
-  --rearm-after SEC      with --watch: silent this long = a new HW (default %3)
-  --info                 only search for HW and show port, device and version
-  --json                 only JSON lines on stdout (check, found, progress,
-                         outcome, summary)
-  --record FILE          the record goes here instead of the shared one
-  --check                only check the file, no HW
-  --image-out FILE.bin   with --check: write the image (%4 bytes) as binary
-  --list                 shows which device stands behind COM1 to COM%1
-  -h, --help             this help
-  --version              show the version number
-
-Exit status:
-  0  flash written (with --check: file suitable; --info: HW found)
-  1  wrong usage, or --image-out not writable
-  2  HEX file not suitable
-  3  no HW found
-  4  flash write failed (--all, --watch: for at least one HW)
-  5  ended by a signal before everything was written
-     (--watch: 0 when nothing was being written)
-
-%9
-
-The HW has up to %5 s for its first reply (it erases its flash) and
-up to %6 s for each one after; if it stays silent longer, the write ends (4).%10</translation>
-    </message>
-    <message>
         <source>COMn oder Geraetepfad</source>
         <translation>COMn or a device path</translation>
     </message>
@@ -186,6 +108,120 @@ ZIRBELWERK_PORTS=/dev/a:/dev/b:... sets which device COM1, COM2, ... stand for.<
 ein zweites bricht ab (die HW bleibt halb beschrieben).</source>
         <translation>Ctrl-C or Ctrl-Break during the write: it goes on to its end;
 a second one stops it (the HW stays half written).</translation>
+    </message>
+    <message>
+        <source>Aufruf: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] DATEI.hex
+        zirbelwerk-flash --info [--port NAME]... [--all]
+        zirbelwerk-flash --check DATEI.hex [--image-out DATEI.bin]
+        zirbelwerk-flash --list
+        zirbelwerk-flash --report [--report-out DATEI.html] [--since DATUM] [--until DATUM]
+                         [PROTOKOLL]...
+
+Schreibt eine Firmware (Intel HEX) in den Flash der HW: Datei pruefen,
+HW an COM1 bis COM%1 suchen (ein Durchgang), Flash beschreiben.
+
+  -p, --port NAME        keine Suche, nur dieser Port (%7);
+                         mehrmals: alle diese Ports zugleich
+  -b, --baud RATE        %2
+  --all                  jede HW an COM1 bis COM%1, alle zugleich
+  --watch                laeuft weiter und schreibt jede neu angeschlossene HW einmal
+                         (%8)
+  --rearm-after SEK      mit --watch: so lange stumm = neue HW (Standard %3)
+  --info                 nur HW suchen und Port, Geraet und Version zeigen
+  --json                 auf stdout nur JSON-Zeilen (check, found, progress,
+                         outcome, summary)
+  --record DATEI         Protokoll hierhin statt ins gemeinsame
+  --check                nur die Datei pruefen, keine HW
+  --image-out DATEI.bin  mit --check: das Abbild (%4 Byte) binaer schreiben
+  --list                 zeigt, welches Geraet hinter COM1 bis COM%1 steht
+  --report               Bericht als HTML-Seite: Ausbeute, Fehlschlaege nach Grund
+                         und Block, Dauer; aus dem eigenen Protokoll oder den
+                         angegebenen (mehrere Stationen zusammen)
+  --report-out DATEI     mit --report: die Seite hierhin statt neben das Protokoll
+  --since DATUM          mit --report: ab diesem Tag (JJJJ-MM-TT, Ortszeit) oder
+                         Zeitpunkt (JJJJ-MM-TTThh:mm)
+  --until DATUM          mit --report: bis einschliesslich diesem Tag oder Zeitpunkt
+  -h, --help             diese Hilfe
+  --version              Versionsnummer zeigen
+
+Rueckgabewert:
+  0  Flash geschrieben (mit --check: Datei geeignet; --info: HW gefunden)
+  1  Aufruf falsch (auch ein Datum), oder --image-out oder --report-out
+     nicht schreibbar
+  2  HEX-Datei nicht geeignet (--report: kein Protokoll oder keine Zeile lesbar)
+  3  keine HW gefunden
+  4  Flash schreiben fehlgeschlagen (--all, --watch: bei mindestens einer HW)
+  5  durch ein Signal beendet, bevor alles geschrieben war
+     (--watch: 0, wenn gerade nichts geschrieben wurde)
+
+%9
+
+Die HW hat bis %5 s fuer die erste Antwort (sie loescht ihren Flash) und
+bis %6 s fuer jede weitere; schweigt sie laenger, endet das Schreiben (4).%10</source>
+        <translation>Usage: zirbelwerk-flash [--port NAME]... [--baud RATE] [--all|--watch] FILE.hex
+       zirbelwerk-flash --info [--port NAME]... [--all]
+       zirbelwerk-flash --check FILE.hex [--image-out FILE.bin]
+       zirbelwerk-flash --list
+       zirbelwerk-flash --report [--report-out FILE.html] [--since DATE] [--until DATE]
+                        [RECORD]...
+
+Writes firmware (Intel HEX) into the flash of the HW: checks the file,
+searches COM1 to COM%1 for the HW (one pass), writes the flash.
+
+  -p, --port NAME        no search, only this port (%7);
+                         given more than once: all these ports at once
+  -b, --baud RATE        %2
+  --all                  every HW on COM1 to COM%1, all at once
+  --watch                keeps running and writes every newly attached HW once
+                         (%8)
+  --rearm-after SEC      with --watch: silent this long = a new HW (default %3)
+  --info                 only search for HW and show port, device and version
+  --json                 only JSON lines on stdout (check, found, progress,
+                         outcome, summary)
+  --record FILE          the record goes here instead of the shared one
+  --check                only check the file, no HW
+  --image-out FILE.bin   with --check: write the image (%4 bytes) as binary
+  --list                 shows which device stands behind COM1 to COM%1
+  --report               report as an HTML page: yield, failures by reason
+                         and block, durations; from the own record or the
+                         ones given (several stations together)
+  --report-out FILE      with --report: the page goes here, not beside the record
+  --since DATE           with --report: from this day (YYYY-MM-DD, local time) or
+                         moment (YYYY-MM-DDThh:mm)
+  --until DATE           with --report: up to and including this day or moment
+  -h, --help             this help
+  --version              show the version number
+
+Exit status:
+  0  flash written (with --check: file suitable; --info: HW found)
+  1  wrong usage (a date too), or --image-out or --report-out
+     not writable
+  2  HEX file not suitable (--report: no record or no line readable)
+  3  no HW found
+  4  flash write failed (--all, --watch: for at least one HW)
+  5  ended by a signal before everything was written
+     (--watch: 0 when nothing was being written)
+
+%9
+
+The HW has up to %5 s for its first reply (it erases its flash) and
+up to %6 s for each one after; if it stays silent longer, the write ends (4).%10</translation>
+    </message>
+    <message>
+        <source>%1 %2 geht nicht: ein Datum JJJJ-MM-TT oder Datum und Uhrzeit JJJJ-MM-TTThh:mm</source>
+        <translation>%1 %2 is not possible: a date YYYY-MM-DD or a date and time YYYY-MM-DDThh:mm</translation>
+    </message>
+    <message>
+        <source>--since liegt nach --until: kein Zeitraum</source>
+        <translation>--since lies after --until: no period</translation>
+    </message>
+    <message>
+        <source>--report beruehrt keine HW; %1 passt nicht dazu</source>
+        <translation>--report touches no HW; %1 does not go with it</translation>
+    </message>
+    <message>
+        <source>%1 nur zusammen mit --report</source>
+        <translation>%1 only together with --report</translation>
     </message>
 </context>
 <context>
@@ -346,6 +382,29 @@ a second one stops it (the HW stays half written).</translation>
     <message>
         <source>von einem anderen Programm gesperrt; beim Beenden aufgegeben</source>
         <translation>locked by another program; given up on exit</translation>
+    </message>
+</context>
+<context>
+    <name>FlashReport</name>
+    <message>
+        <source>kein Protokoll lesbar</source>
+        <translation>no record readable</translation>
+    </message>
+    <message>
+        <source>keine lesbare Zeile in %1</source>
+        <translation>no readable line in %1</translation>
+    </message>
+    <message>
+        <source>1 Zeile uebersprungen</source>
+        <translation>1 line skipped</translation>
+    </message>
+    <message>
+        <source>%1 Zeilen uebersprungen</source>
+        <translation>%1 lines skipped</translation>
+    </message>
+    <message>
+        <source>Bericht %1 nicht geschrieben: %2</source>
+        <translation>Report %1 not written: %2</translation>
     </message>
 </context>
 <context>
@@ -627,6 +686,220 @@ a second one stops it (the HW stays half written).</translation>
     <message>
         <source>Gesamtzeit: %1 s</source>
         <translation>Total time: %1 s</translation>
+    </message>
+</context>
+<context>
+    <name>RecordReader</name>
+    <message>
+        <source>Protokoll %1 nicht gefunden</source>
+        <translation>Record %1 not found</translation>
+    </message>
+    <message>
+        <source>%1 ist keine Datei</source>
+        <translation>%1 is not a file</translation>
+    </message>
+    <message>
+        <source>Protokoll %1 nicht lesbar: %2</source>
+        <translation>Record %1 not readable: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ReportCharts</name>
+    <message>
+        <source>keine im Zeitraum</source>
+        <translation>none in the period</translation>
+    </message>
+    <message>
+        <source>Geschrieben und fehlgeschlagen je Tag</source>
+        <translation>Written and failed per day</translation>
+    </message>
+    <message>
+        <source>geschrieben</source>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>nicht geschrieben</source>
+        <translation>not written</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Ausbeute je Station</source>
+        <translation>Yield per station</translation>
+    </message>
+    <message>
+        <source>Rechner und Station; dahinter der Anteil geschriebener</source>
+        <translation>Host and station; after it the share written</translation>
+    </message>
+    <message>
+        <source>ohne Datei</source>
+        <translation>no file</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Ausbeute je Firmware</source>
+        <translation>Yield per firmware</translation>
+    </message>
+    <message>
+        <source>Datei und Anfang ihres SHA-256; dahinter der Anteil geschriebener</source>
+        <translation>File and the start of its SHA-256; after it the share written</translation>
+    </message>
+    <message>
+        <source>unbekannt</source>
+        <translation>unknown</translation>
+    </message>
+    <message>
+        <source>Fehlschlaege nach Grund</source>
+        <translation>Failures by reason</translation>
+    </message>
+    <message>
+        <source>Fehlschlaege</source>
+        <translation>Failures</translation>
+    </message>
+    <message>
+        <source>Fehlschlaege nach Block: %1 (%2)</source>
+        <translation>Failures by block: %1 (%2)</translation>
+    </message>
+    <message>
+        <source>Block 1 bis %1; abgebrochen bei Block n</source>
+        <translation>Block 1 to %1; stopped at block n</translation>
+    </message>
+    <message>
+        <source>Fehlschlaege nach Block</source>
+        <translation>Failures by block</translation>
+    </message>
+    <message>
+        <source>Dauer eines Schreibens je Port</source>
+        <translation>Duration of a write per port</translation>
+    </message>
+    <message>
+        <source>%1-%2 s</source>
+        <translation>%1-%2 s</translation>
+    </message>
+    <message>
+        <source>%1, Median %2 s, %3 Schreibvorgaenge</source>
+        <translation>%1, median %2 s, %3 writes</translation>
+    </message>
+    <message>
+        <source>nur geschriebene; Port und Adapter, die %1 mit den meisten</source>
+        <translation>written ones only; port and adapter, the %1 with the most</translation>
+    </message>
+    <message>
+        <source>Firmware vor dem Schreiben</source>
+        <translation>Firmware before the write</translation>
+    </message>
+    <message>
+        <source>die Version, die die HW vor dem Schreiben nannte</source>
+        <translation>the version the HW named before the write</translation>
+    </message>
+    <message>
+        <source>Schreibversuche</source>
+        <translation>Write attempts</translation>
+    </message>
+</context>
+<context>
+    <name>ReportPage</name>
+    <message>
+        <source>de</source>
+        <extracomment>the language code of the report page (HTML lang)</extracomment>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>Flash-Bericht</source>
+        <translation>Flash report</translation>
+    </message>
+    <message>
+        <source>Erstellt von zirbelwerk-flash %1; Diagramme mit Chart.js (MIT-Lizenz)</source>
+        <translation>Made by zirbelwerk-flash %1; charts with Chart.js (MIT licence)</translation>
+    </message>
+    <message>
+        <source>Protokoll: %1 (%2 Zeilen)</source>
+        <translation>Record: %1 (%2 lines)</translation>
+    </message>
+    <message>
+        <source>Uebersprungen, weil nicht lesbar: %1 Zeilen</source>
+        <translation>Skipped as unreadable: %1 lines</translation>
+    </message>
+    <message>
+        <source>Zeitraum: keine Schreibvorgaenge</source>
+        <translation>Period: no writes</translation>
+    </message>
+    <message>
+        <source>Zeitraum: %1 bis %2</source>
+        <translation>Period: %1 to %2</translation>
+    </message>
+    <message>
+        <source>Zeiten und Tage in Ortszeit, Zeitzone %1 (%2); erstellt %3</source>
+        <translation>Times and days in local time, time zone %1 (%2); made %3</translation>
+    </message>
+    <message>
+        <source>Schreibversuche</source>
+        <translation>Write attempts</translation>
+    </message>
+    <message>
+        <source>geschrieben</source>
+        <translation>written</translation>
+    </message>
+    <message>
+        <source>nicht geschrieben</source>
+        <translation>not written</translation>
+    </message>
+    <message>
+        <source>Ausbeute</source>
+        <translation>Yield</translation>
+    </message>
+    <message>
+        <source>heute geschrieben</source>
+        <translation>written today</translation>
+    </message>
+    <message>
+        <source>diese Woche geschrieben</source>
+        <translation>written this week</translation>
+    </message>
+    <message>
+        <source>Die letzten %1 Fehlschlaege</source>
+        <translation>The last %1 failures</translation>
+    </message>
+    <message>
+        <source>keine im Zeitraum</source>
+        <translation>none in the period</translation>
+    </message>
+    <message>
+        <source>Zeit</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Firmware</translation>
+    </message>
+    <message>
+        <source>Block</source>
+        <translation>Block</translation>
+    </message>
+    <message>
+        <source>Grund</source>
+        <translation>Reason</translation>
+    </message>
+    <message>
+        <source>Meldung und was zu tun ist</source>
+        <translation>Message and what to do</translation>
+    </message>
+    <message>
+        <source>unbekannter Grund</source>
+        <translation>unknown reason</translation>
     </message>
 </context>
 <context>

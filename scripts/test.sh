@@ -6,7 +6,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/deps.sh"
-zw_install "${ZW_BUILD_PACKAGES[@]}" srecord fonts-dejavu-core
+zw_install "${ZW_BUILD_PACKAGES[@]}" srecord fonts-dejavu-core chromium
 
 build="$root/build-tests"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Debug -DZW_WARNINGS_AS_ERRORS=ON >/dev/null

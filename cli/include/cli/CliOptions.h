@@ -1,5 +1,7 @@
 #pragma once
 
+#include "report/ReportPeriod.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -16,7 +18,7 @@ class CliOptions
     Q_DECLARE_TR_FUNCTIONS(CliOptions)
 
 public:
-    enum class Mode { Invalid, Help, Version, List, Check, Flash, Info };
+    enum class Mode { Invalid, Help, Version, List, Check, Flash, Info, Report };
 
     static constexpr std::chrono::seconds RearmAfterDefault {3};
     static constexpr std::chrono::seconds RearmAfterShortest {1};
@@ -38,6 +40,9 @@ public:
     bool watch = false; // keep writing instruments as they come
     bool json = false;  // stdout carries JSON lines only
     QString record;     // the record file; empty = the shared one
+    QStringList records; // Report: the records to read; none = the user's
+    QString reportOut;   // Report: where the page goes; empty = beside the record
+    ReportPeriod period; // Report: --since and --until
     int rearmAfterSeconds = int(RearmAfterDefault.count());
 
     // Several instruments at once (--all, several --port, --watch).
@@ -49,6 +54,8 @@ private:
     bool setBaud(const QString &text);
     bool setPort(const QString &text);
     bool setRearm(const QString &text);
+    bool setEdge(const QString &text, ReportPeriod::Edge edge);
+    bool checkReport();
     bool checkCombination();
     static QString firstGiven(std::initializer_list<std::pair<bool, const char *>> options);
     static QString baudRates(bool markDefault);
@@ -69,6 +76,7 @@ private:
     bool list = false;
     bool check = false;
     bool info = false;
+    bool report = false;
     bool rearmGiven = false;
     QStringList files;
 };

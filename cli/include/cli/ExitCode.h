@@ -6,8 +6,8 @@
 // The flasher's process exit codes; scripts branch on them, so they never change.
 namespace ExitCode {
 constexpr int Success = 0;       // flash written, or file accepted by --check
-constexpr int Usage = 1;         // wrong call, or the --image-out file not writable
-constexpr int FileRefused = 2;
+constexpr int Usage = 1;         // wrong call, or the --image-out or --report-out file not writable
+constexpr int FileRefused = 2;   // also --report: no record, or no line in it, readable
 constexpr int NoInstrument = 3;
 constexpr int WriteFailed = 4;
 constexpr int Stopped = 5;       // a signal stopped it before the write was done

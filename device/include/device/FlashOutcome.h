@@ -48,6 +48,9 @@ public:
     QString statusText() const;
     // Untranslated, for scripts and records: no_reply, line_lost, ...
     QString code() const;
+    // The outcome a record's failure code and block stand for; written
+    // when the code is none this program knows.
+    static FlashOutcome ofCode(const QString &code, int block, int blockTotal);
 
 private:
     QString reason() const;

@@ -4,6 +4,7 @@
 #include "report/ReportPage.h"
 
 #include "device/FlashRecord.h"
+#include "userfile/UserFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,6 +14,9 @@ namespace {
 
 QString written(const QString &path, const QByteArray &page)
 {
+    // The page would take the place of a device or FIFO standing there.
+    if (const QString refusal = UserFile::refusalToReplace(path); !refusal.isEmpty())
+        return refusal;
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
         return file.errorString();

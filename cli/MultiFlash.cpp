@@ -179,7 +179,7 @@ void MultiFlash::onProbed(Slot &slot)
         const bool failedBefore = result == PortProbe::Result::NoReply && record.lastWriteUnfinished(slot.device);
         if (failedBefore && !options.watch)
             reporter.warn(FlasherText::stillWaiting(slot.port));
-        slot.probe.reset();
+        retire(slot);
         checkDone();
         return;
     }
@@ -193,11 +193,22 @@ void MultiFlash::onProbed(Slot &slot)
             reporter.found(slot.port, slot.device, version);
             rows.push_back({slot.port, slot.device, identity.serialNumber, version, std::nullopt, 0, 0});
         }
-        slot.probe.reset();
+        slot.probe->modem().closePort();
+        retire(slot);
         checkDone();
         return;
     }
     startWrite(slot);
+}
+
+// A probe ends inside its port's signals (a reply, the write's last
+// acknowledgement), which must not lose their port under them: it goes on
+// the event loop's next turn.
+void MultiFlash::retire(Slot &slot)
+{
+    retired.push_back(std::move(slot.probe));
+    if (retired.size() == 1)
+        QMetaObject::invokeMethod(this, [this] { retired.clear(); }, Qt::QueuedConnection);
 }
 
 // An instrument that was silent long enough since its last answer was
@@ -246,7 +257,7 @@ void MultiFlash::onWritten(Slot &slot)
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
                     slot.probe->firmwareVersion(), outcome, outcome.blockReached(), session.seconds()});
     slot.probe->modem().closePort();
-    slot.probe.reset();
+    retire(slot);
     slot.lastAnswer.start();
     checkDone();
 }

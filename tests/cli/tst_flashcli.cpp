@@ -128,6 +128,8 @@ private slots:
     void noInstrument();
     void failedWrite_data();
     void failedWrite();
+    void probedPortsCloseCleanly_data();
+    void probedPortsCloseCleanly();
 #ifndef Q_OS_WIN
     void terminalShowsProgressBar();
 #endif
@@ -462,6 +464,41 @@ void FlashCliTest::failedWrite()
     QVERIFY2(run.err.startsWith(message), qPrintable(run.err));
     QVERIFY(!run.out.contains(QStringLiteral("Flash neu beschrieben!")));
     QVERIFY(!hasControlCharacters(run.out));
+}
+
+void FlashCliTest::probedPortsCloseCleanly_data()
+{
+    QTest::addColumn<QStringList>("simArguments");
+    QTest::addColumn<QStringList>("arguments"); // "SIM" stands for the instrument's port, COM2
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("expected"); // on stdout or stderr
+
+    QTest::newRow("--info, found") << QStringList {} << QStringList {"--info", "-p", "SIM"} << 0 << "FW: V1.23";
+    QTest::newRow("--info --json, search") << QStringList {} << QStringList {"--json", "--info"} << 0
+                                           << "\"found\":1";
+    QTest::newRow("--info, reply refused") << QStringList {"--reply-hex", "5A576B623132330D"}
+                                           << QStringList {"--info", "-p", "SIM"} << 3 << "Keine HW gefunden";
+    QTest::newRow("--info, silent") << QStringList {"--no-answer"} << QStringList {"--info", "-p", "SIM"} << 3
+                                    << "Keine HW gefunden";
+    QTest::newRow("--all, written") << QStringList {"--erase-ms", "0"} << QStringList {"--all", HexData + "small.hex"}
+                                    << 0 << "geschrieben";
+}
+
+// The probe closes its port from inside the port's own signals; the
+// flasher ends as it says, without a crash after its last line (-1).
+void FlashCliTest::probedPortsCloseCleanly()
+{
+    QFETCH(QStringList, simArguments);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, expected);
+    SimInstrument sim(simArguments);
+    sim.setComNumber(2);
+    QVERIFY(sim.start());
+    arguments.replaceInStrings(QStringLiteral("SIM"), sim.devicePath());
+    const Run run = runCli(arguments, MissingPort + ":" + sim.devicePath());
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2((run.out + run.err).contains(expected), qPrintable(run.out + run.err));
 }
 
 #ifndef Q_OS_WIN

@@ -10,6 +10,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 [ $# -eq 1 ] || { echo "usage: installer-test.sh SETUP.exe" >&2; exit 2; }
 setup="$(realpath "$1")"
 source "$here/checks.sh"
+source "$here/prefix.sh"
 version=$(setup_version "$setup")
 [ -n "$version" ] || { echo "installer-test.sh: $setup is no zirbelwerk-<version>-setup.exe" >&2; exit 2; }
 
@@ -27,6 +28,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="$work/prefix"
     own_prefix=1
     "$wine" wineboot -i >/dev/null 2>&1
+    zw_wine_no_debugger "$wine"
 fi
 
 c="$WINEPREFIX/drive_c"

@@ -22,6 +22,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -117,7 +121,9 @@ private slots:
     void imageOutNotWritable();
     void loadWarningsAndJsonCheck_data();
     void loadWarningsAndJsonCheck();
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    void listShowsUnmappedComNames();
+#else
     void listHonoursPortsVariable_data();
     void listHonoursPortsVariable();
 #endif
@@ -130,6 +136,7 @@ private slots:
     void failedWrite();
     void probedPortsCloseCleanly_data();
     void probedPortsCloseCleanly();
+    void watchWritesAnInstrumentLeftInPlaceOnce();
 #ifndef Q_OS_WIN
     void terminalShowsProgressBar();
 #endif
@@ -303,7 +310,20 @@ void FlashCliTest::loadWarningsAndJsonCheck()
     QVERIFY2(run.err.contains(expected.text), qPrintable(run.err));
 }
 
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+// A COM name a driver made without entering it in the registry's list of
+// serial ports: named, never opened.
+void FlashCliTest::listShowsUnmappedComNames()
+{
+    const wchar_t *name = L"COM77";
+    QVERIFY(::DefineDosDeviceW(0, name, L"Z:\\zirbelwerk-nowhere"));
+    const Run run = runCli({"--list"});
+    ::DefineDosDeviceW(DDD_REMOVE_DEFINITION, name, nullptr);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(QRegularExpression(QStringLiteral("^COM77\\b"), QRegularExpression::MultilineOption)),
+             qPrintable(run.out));
+}
+#else
 void FlashCliTest::listHonoursPortsVariable_data()
 {
     QTest::addColumn<QString>("ports");
@@ -499,6 +519,21 @@ void FlashCliTest::probedPortsCloseCleanly()
     const Run run = runCli(arguments, MissingPort + ":" + sim.devicePath());
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2((run.out + run.err).contains(expected), qPrintable(run.out + run.err));
+}
+
+// Under Wine the instrument's COM port is in no list of the system's; it
+// was written again every two seconds.
+void FlashCliTest::watchWritesAnInstrumentLeftInPlaceOnce()
+{
+    SimInstrument sim({"--erase-ms", "0"});
+    QVERIFY(sim.start());
+    QProcess flasher;
+    flasher.start(QStringLiteral(ZW_FLASH_CLI), {"--watch", "-p", sim.devicePath(), HexData + "small.hex"});
+    QVERIFY(sim.waitForWrites(1, 20s));
+    QTest::qWait(4000);
+    flasher.kill();
+    flasher.waitForFinished();
+    QCOMPARE(sim.report().value(QStringLiteral("writes")), QStringLiteral("1"));
 }
 
 #ifndef Q_OS_WIN

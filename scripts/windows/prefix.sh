@@ -42,11 +42,28 @@ zw_wine_no_debugger() {
     "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
 }
 
+# The Windows the README names: Debian's Wine makes a prefix Windows 7,
+# which the installer refuses.
+zw_wine_windows() {
+    local wine=$1 version=$2
+    "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
+}
+
 # A fresh 64-bit prefix at $WINEPREFIX, its session running.
 zw_wine_prefix() {
     local wine=$1 wineserver=$2
     "$wine" wineboot -i >/dev/null 2>&1
     zw_wine_no_debugger "$wine"
+    zw_wine_windows "$wine" win10
     "$wineserver" -w
     zw_wine_session "$wine" "$wineserver"
+}
+
+# Wine speaks the user's language only where the system has the locale
+# LANG names generated; the tests run in German (Debian's locales package).
+zw_german_locale() {
+    locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 }

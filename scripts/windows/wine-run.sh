@@ -12,7 +12,7 @@ log="$(mktemp /tmp/zw-wine-run.XXXXXX)"
 trap 'cat "$log"; rm -f "$log"' EXIT
 status=0
 /usr/lib/wine/wine64 "$@" >"$log" 2>&1 || status=$?
-if grep -q 'Unhandled' "$log"; then
+if grep -qE 'wine: Unhandled|^Unhandled exception' "$log"; then
     echo "wine-run.sh: a program crashed (\"Unhandled\" above)" >>"$log"
     [ "$status" -ne 0 ] || status=1
 fi

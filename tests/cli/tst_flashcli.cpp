@@ -290,7 +290,7 @@ void FlashCliTest::loadWarningsAndJsonCheck()
     QCOMPARE(summary.value("exit").toInt(), run.exitCode);
     const QJsonObject line = QJsonDocument::fromJson(run.out.section(QLatin1Char('\n'), 0, 0).toUtf8()).object();
     QCOMPARE(line.value("type").toString(), QStringLiteral("check"));
-    QCOMPARE(line.value("file").toString(), QFileInfo(HexData + file).absoluteFilePath());
+    QCOMPARE(line.value("file").toString(), QDir::toNativeSeparators(QFileInfo(HexData + file).absoluteFilePath()));
     QCOMPARE(line.value("accepted").toBool(), !code.isEmpty());
     const QJsonArray warnings = line.value("warnings").toArray();
     if (code.isEmpty()) {

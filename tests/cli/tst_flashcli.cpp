@@ -312,15 +312,16 @@ void FlashCliTest::loadWarningsAndJsonCheck()
 
 #ifdef Q_OS_WIN
 // A COM name a driver made without entering it in the registry's list of
-// serial ports: named, never opened.
+// serial ports: named, never opened. One digit: Wine's list of device
+// names garbles the fifth character of a name.
 void FlashCliTest::listShowsUnmappedComNames()
 {
-    const wchar_t *name = L"COM77";
+    const wchar_t *name = L"COM9";
     QVERIFY(::DefineDosDeviceW(0, name, L"Z:\\zirbelwerk-nowhere"));
     const Run run = runCli({"--list"});
     ::DefineDosDeviceW(DDD_REMOVE_DEFINITION, name, nullptr);
     QCOMPARE(run.exitCode, 0);
-    QVERIFY2(run.out.contains(QRegularExpression(QStringLiteral("^COM77\\b"), QRegularExpression::MultilineOption)),
+    QVERIFY2(run.out.contains(QRegularExpression(QStringLiteral("^COM9\\b"), QRegularExpression::MultilineOption)),
              qPrintable(run.out));
 }
 #else

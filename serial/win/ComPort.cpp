@@ -111,8 +111,6 @@ void ComPort::close()
     pending.clear();
 }
 
-// Outstanding operations write into this object; they must be over before
-// it lets go of the port.
 // Lets go of the read's buffer. A read still outstanding keeps it, and its
 // routine frees it: the system may write into it and call the routine long
 // after the port is gone.
@@ -126,6 +124,8 @@ void ComPort::dropReadIo()
     receiving = Receiving::Idle;
 }
 
+// Outstanding operations write into this object; they must be over before
+// it lets go of the port.
 void ComPort::cancelAll()
 {
     byteNotifier->setEnabled(false);

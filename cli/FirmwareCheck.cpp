@@ -47,7 +47,8 @@ FirmwareCheck::~FirmwareCheck() = default;
 
 bool FirmwareCheck::load(const QString &path)
 {
-    filePath = path.isEmpty() ? QString() : QFileInfo(path).absoluteFilePath();
+    // The system's form, as the record and the outcome line write it.
+    filePath = path.isEmpty() ? QString() : QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     if (!hexLoader->loadFile(path)) {
         reporter.warn(DialogueText::hexRefused());
         reporter.warn(hexLoader->errorString());

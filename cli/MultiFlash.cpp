@@ -142,25 +142,20 @@ void MultiFlash::probeRound()
         return;
     const QStringList devices = watchedDevices();
     tellAdapterWait(devices);
-    for (const auto &slot : watched) {
-        // A device path that went away takes a new instrument when it comes back.
-        const bool running = slot->session && slot->session->isRunning();
-        if (!running && (!devices.contains(slot->device) || !PortNames::exists(slot->device)))
-            slot->armed = true;
-    }
-    probing = true;
     for (const QString &device : devices) {
-        auto found = std::find_if(watched.begin(), watched.end(),
-                                  [&](const auto &slot) { return slot->device == device; });
-        if (found == watched.end()) {
+        const bool known = std::any_of(watched.begin(), watched.end(),
+                                       [&](const auto &slot) { return slot->device == device; });
+        if (!known) {
             watched.push_back(std::make_unique<Slot>());
             watched.back()->device = device;
-            found = watched.end() - 1;
         }
-        Slot &slot = **found;
-        if (!slot.probe && !(slot.session && slot.session->isRunning()))
-            probe(slot);
     }
+    // Also the ports a list no longer names: some drivers never list
+    // theirs, and only a port that fails to open has lost its instrument.
+    probing = true;
+    for (const auto &slot : watched)
+        if (!slot->probe && !(slot->session && slot->session->isRunning()))
+            probe(*slot);
     probing = false;
     checkDone();
 }
@@ -178,13 +173,16 @@ void MultiFlash::probe(Slot &slot)
 void MultiFlash::onProbed(Slot &slot)
 {
     const PortProbe::Result result = slot.probe->result();
-    if (result == PortProbe::Result::Unavailable)
+    if (result == PortProbe::Result::Unavailable) {
+        // Gone, or taken: what answers there next is a new instrument.
+        slot.armed = true;
         reportPort(slot.port, slot.device, slot.probe->modem().fault());
+    }
     if (result != PortProbe::Result::Found) {
         const bool failedBefore = result == PortProbe::Result::NoReply && record.lastWriteUnfinished(slot.device);
         if (failedBefore && !options.watch)
             reporter.warn(FlasherText::stillWaiting(slot.port));
-        slot.probe.reset();
+        retire(slot);
         checkDone();
         return;
     }
@@ -198,11 +196,22 @@ void MultiFlash::onProbed(Slot &slot)
             reporter.found(slot.port, slot.device, version);
             rows.push_back({slot.port, slot.device, identity.serialNumber, version, std::nullopt, 0, 0});
         }
-        slot.probe.reset();
+        slot.probe->modem().closePort();
+        retire(slot);
         checkDone();
         return;
     }
     startWrite(slot);
+}
+
+// A probe ends inside its port's signals (a reply, the write's last
+// acknowledgement), which must not lose their port under them: it goes on
+// the event loop's next turn.
+void MultiFlash::retire(Slot &slot)
+{
+    retired.push_back(std::move(slot.probe));
+    if (retired.size() == 1)
+        QMetaObject::invokeMethod(this, [this] { retired.clear(); }, Qt::QueuedConnection);
 }
 
 // An instrument that was silent long enough since its last answer was
@@ -251,7 +260,7 @@ void MultiFlash::onWritten(Slot &slot)
     rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
                     slot.probe->firmwareVersion(), outcome, outcome.blockReached(), session.seconds()});
     slot.probe->modem().closePort();
-    slot.probe.reset();
+    retire(slot);
     slot.lastAnswer.start();
     checkDone();
 }

@@ -10,7 +10,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source "$root/scripts/deps.sh"
 zw_install "${ZW_BUILD_PACKAGES[@]}" ninja-build g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 srecord python3 \
-    qt6-translations-l10n xvfb
+    qt6-translations-l10n xvfb locales
 
 start=$(date +%s)
 qt_prefix=$(bash "$root/scripts/windows/qt.sh" | tail -n1)

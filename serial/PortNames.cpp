@@ -104,15 +104,6 @@ bool PortNames::isUsbAdapter(const QString &devicePath)
 #endif
 }
 
-bool PortNames::exists(const QString &devicePath)
-{
-#ifdef Q_OS_WIN
-    return devicePaths().contains(devicePath);
-#else
-    return QFileInfo::exists(devicePath);
-#endif
-}
-
 QString PortNames::comName(const QString &devicePath)
 {
 #ifdef Q_OS_WIN

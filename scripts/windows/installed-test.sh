@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The programs as a Windows user gets them, under Wine: installed silently,
 # then the installed flasher writes the demo firmware paced through COM1 (its
-# record in the local application data folder), a second write is stopped by
-# two Ctrl-C, two processes append to one record at once, the installed
-# window starts and searches; then the silent removal leaves the record.
+# record in the local application data folder), --info shows it and ends
+# cleanly, a second write is stopped by two Ctrl-C, two processes append to
+# one record at once, the installed window starts and searches; then the
+# silent removal leaves the record.
 #   installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD
 # WINEPREFIX must name a running session whose COM ports lead nowhere
 # (prefix.sh); COM1 is linked here to each simulator in turn.
@@ -91,6 +92,14 @@ check "record in the local application data folder: written" test "$(last_record
 check "record: the file as Windows writes it" test "$(last_record file)" = "Z:${demo//\//\\}"
 check "record: the broken line kept, the new one on a line of its own" \
     test "$(head -n1 "$record")/$(wc -l <"$record")" = '{"broken/2'
+
+# --info ends cleanly after the instrument's line: it crashed there.
+start_sim info
+status=0
+"${wine[@]}" "$flasher" --info -p COM1 >"$work/info.out" 2>&1 || status=$?
+stop_sim
+check "--info: the instrument shown, exit 0, no crash" \
+    test "$status/$(grep -c 'FW: V1.23' "$work/info.out")/$(grep -c Unhandled "$work/info.out")" = 0/1/0
 
 # A record that is no regular file: refused with a warning, the write goes on.
 start_sim refused

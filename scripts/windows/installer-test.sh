@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs ZirbelWerk under Wine silently, as a roll-out would: over an
 # older version, then over itself; then removes it, and checks what each
-# step leaves behind:
+# step leaves behind. Between, the installer and the uninstaller as a user
+# sees them, in German and in English, and the installer on Windows 7:
 #   bash scripts/windows/installer-test.sh zirbelwerk-<version>-setup.exe
 # Uses the Wine prefix in WINEPREFIX when one is given, else makes its own
-# under /tmp. Prints each check; fails on the first that does not hold.
+# under /tmp, and the display in DISPLAY when one is given, else its own
+# Xvfb. Prints each check; fails on the first that does not hold.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 [ $# -eq 1 ] || { echo "usage: installer-test.sh SETUP.exe" >&2; exit 2; }
 setup="$(realpath "$1")"
 source "$here/checks.sh"
+source "$here/prefix.sh"
 version=$(setup_version "$setup")
 [ -n "$version" ] || { echo "installer-test.sh: $setup is no zirbelwerk-<version>-setup.exe" >&2; exit 2; }
 
@@ -18,8 +21,10 @@ export WINEDEBUG=-all
 # No desktop entries for the test's Start-menu link.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
 work="$(mktemp -d /tmp/zw-installer-test.XXXXXX)"
+xvfb_pid=""
 cleanup() {
     if [ -n "${own_prefix:-}" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
+    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -27,7 +32,16 @@ if [ -z "${WINEPREFIX:-}" ]; then
     export WINEPREFIX="$work/prefix"
     own_prefix=1
     "$wine" wineboot -i >/dev/null 2>&1
+    zw_wine_no_debugger "$wine"
+    zw_wine_windows "$wine" win10
 fi
+if [ -z "${DISPLAY:-}" ]; then
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=":$(cat "$work/display")"
+fi
+zw_german_locale
 
 c="$WINEPREFIX/drive_c"
 folder="$c/Program Files/ZirbelWerk"
@@ -40,6 +54,23 @@ entry='C:\Program Files\ZirbelWerk'
 value() { "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 machine_path() { value "$environment_key" Path; }
 present() { "$wine" reg query "$@" >/dev/null 2>&1; }
+# Every line of every file ends in CR LF.
+crlf_only() { ! grep -qv $'\r$' "$@"; }
+# The texts of the installer's window (title part $1), or a press of its
+# button (--next, --cancel); windowtexts.c.
+x86_64-w64-mingw32-gcc-posix -municode -O2 -o "$work/windowtexts.exe" "$here/windowtexts.c"
+texts() { "$wine" "$work/windowtexts.exe" "$@" | tr -d '\r'; }
+german=(env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8)
+english=(env LANG=C.UTF-8 LC_ALL=C.UTF-8)
+# Waits until the window shows the text, 30 s at most.
+shows() {
+    local _
+    for _ in $(seq 30); do
+        texts "$1" | grep -qF "$2" && return 0
+        sleep 1
+    done
+    return 1
+}
 absent() { ! present "$@"; }
 # The uninstaller returns at once and works on from a copy of itself; the
 # folder goes last.
@@ -56,9 +87,22 @@ wait_removed() {
 mkdir -p "$work/old/images"
 cp "$here/../../app/resources/images/fwloader.ico" "$work/old/images/"
 echo old >"$work/old/old-only.dll"
+mkdir "$work/old/licences"
+cp /usr/share/common-licenses/GPL-3 "$work/old/licences/GPL-3.0.txt"
 bash "$here/installer.sh" "$work/old" 0.0.1 "$work/zirbelwerk-0.0.1-setup.exe"
 
 check "not installed yet" absent "$uninstall_key"
+# Older than the README's Windows 10: refused, and said so.
+zw_wine_windows "$wine" win7
+status=0
+"$wine" "$setup" /S || status=$?
+check "Windows 7: /S refused with exit 3, nothing installed" test "$status/$(present "$uninstall_key" && echo installed)" = 3/
+"${german[@]}" "$wine" "$setup" &
+setup_pid=$!
+check "Windows 7: the installer says why" shows ZirbelWerk "braucht 64-Bit-Windows 10 oder neuer"
+texts ZirbelWerk --next
+wait "$setup_pid" || true
+zw_wine_windows "$wine" win10
 path_before="$(machine_path)"
 check "older version installs silently" "$wine" "$work/zirbelwerk-0.0.1-setup.exe" /S
 check "older version installed" test -e "$folder/old-only.dll"
@@ -77,6 +121,25 @@ check "uninstall key: DisplayVersion $version" test "$(value "$uninstall_key" Di
 check "PATH holds the folder once" test "$(machine_path)" = "$path_before;$entry"
 check "zirbelwerk-flash --version in a new cmd" \
     test "$(cd "$work" && "$wine" cmd /c zirbelwerk-flash --version | tr -d '\r')" = "zirbelwerk-flash $version"
+check "licence texts with Windows line ends" crlf_only "$folder"/licences/*.txt
+
+# As a user sees it: the licence first, in the user's language; last the
+# offer to start the window (not taken: the run is ended there).
+"${english[@]}" "$wine" "$setup" &
+setup_pid=$!
+check "English: licence page first" shows "Setup" "ZirbelWerk is free software under this licence"
+texts Setup --cancel
+wait "$setup_pid" || true
+"${german[@]}" "$wine" "$setup" &
+setup_pid=$!
+check "German: licence page first" shows "Installation von" "ZirbelWerk ist freie Software unter dieser Lizenz"
+check "German: Lizenzabkommen" shows "Installation von" "Lizenzabkommen"
+texts "Installation von" --next
+check "German: the folder next" shows "Installation von" "Zielverzeichnis"
+texts "Installation von" --next
+check "German: last page offers ZirbelWerk starten" shows "Installation von" "ZirbelWerk starten"
+kill "$setup_pid"
+wait "$setup_pid" || true
 
 # From here a PATH longer than the installer's own strings, to be kept whole.
 long_path="$path_before$(printf ';C:\\Tools\\t%03d' $(seq 80))"
@@ -85,7 +148,8 @@ check "installs over itself" "$wine" "$setup" /S
 check "long PATH kept, the folder on it once" test "$(machine_path)" = "$long_path;$entry"
 
 # The user's record and settings; made here only where the prefix has none.
-record_dir="$("$wine" winepath -u "$("$wine" cmd /c echo %LOCALAPPDATA% | tr -d '\r')")/zirbelwerk"
+local_data="$("$wine" cmd /c echo %LOCALAPPDATA% | tr -d '\r')"
+record_dir="$("$wine" winepath -u "$local_data")/zirbelwerk"
 record="$record_dir/flash-record.jsonl"
 [ -e "$record" ] || { mkdir -p "$record_dir" && echo '{}' >"$record" && made_record=1; }
 if absent "$settings_key"; then
@@ -93,6 +157,12 @@ if absent "$settings_key"; then
     made_settings=1
 fi
 
+# It runs on from a copy of itself; the run is ended on its first page.
+"${german[@]}" "$wine" 'C:\Program Files\ZirbelWerk\uninstall.exe'
+check "uninstaller names the record's folder it keeps" \
+    shows "Deinstallation von" "das Protokoll in $local_data\\zirbelwerk"
+check "uninstaller names the settings it keeps" shows "Deinstallation von" "HKEY_CURRENT_USER\Software\ORV\Kolibar"
+texts "Deinstallation von" --cancel
 check "uninstall.exe /S" "$wine" 'C:\Program Files\ZirbelWerk\uninstall.exe' /S
 check "folder removed" wait_removed
 check "Start-menu link removed" test ! -e "$link"

@@ -11,6 +11,7 @@ ManifestDPIAware true
 !include MUI2.nsh
 !include LogicLib.nsh
 !include WinMessages.nsh
+!include WinVer.nsh
 !include "${FILES}"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZirbelWerk"
@@ -20,6 +21,11 @@ ManifestDPIAware true
 ; KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY
 !define PATH_KEY_ACCESS 0x103
 !define LINK "$SMPROGRAMS\ZirbelWerk.lnk"
+; The window's settings, as Qt keeps them for its organisation and name.
+!define SETTINGS_KEY "HKEY_CURRENT_USER\Software\ORV\Kolibar"
+
+; The local application data folder of the user who uninstalls: the record's.
+Var UserData
 
 Name "ZirbelWerk ${VERSION}"
 OutFile "${OUTFILE}"
@@ -31,13 +37,30 @@ ShowUninstDetails show
 
 !define MUI_ICON "${STAGE}/images/fwloader.ico"
 !define MUI_UNICON "${STAGE}/images/fwloader.ico"
+; The GPL asks for no consent: the page shows it and goes on.
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "$(LicenceBottom)"
+!define MUI_LICENSEPAGE_BUTTON "$(^NextBtn)"
+!insertmacro MUI_PAGE_LICENSE "${STAGE}/licences/GPL-3.0.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_FINISHPAGE_RUN "$INSTDIR\zirbelwerk.exe"
+!define MUI_FINISHPAGE_RUN_TEXT "$(StartProgram)"
+!insertmacro MUI_PAGE_FINISH
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "$(Kept)"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 ; The first is the default where Windows speaks neither.
 !insertmacro MUI_LANGUAGE "German"
 !insertmacro MUI_LANGUAGE "English"
+
+LangString LicenceBottom ${LANG_GERMAN} "ZirbelWerk ist freie Software unter dieser Lizenz. Was Qt und die anderen mitgelieferten Teile erlauben, steht im Ordner licences (README.txt)."
+LangString LicenceBottom ${LANG_ENGLISH} "ZirbelWerk is free software under this licence. What Qt and the other parts it ships allow is in the folder licences (README.txt)."
+LangString StartProgram ${LANG_GERMAN} "ZirbelWerk starten"
+LangString StartProgram ${LANG_ENGLISH} "Start ZirbelWerk"
+LangString TooOld ${LANG_GERMAN} "ZirbelWerk braucht 64-Bit-Windows 10 oder neuer. Dieses Windows ist aelter; es wird nichts installiert."
+LangString TooOld ${LANG_ENGLISH} "ZirbelWerk needs 64-bit Windows 10 or later. This Windows is older; nothing is installed."
+LangString Kept ${LANG_GERMAN} "Das Flash-Protokoll und die Einstellungen bleiben erhalten: das Protokoll in $UserData\zirbelwerk, die Einstellungen in der Registry unter ${SETTINGS_KEY}."
+LangString Kept ${LANG_ENGLISH} "The flash record and the settings are kept: the record in $UserData\zirbelwerk, the settings in the registry under ${SETTINGS_KEY}."
 
 LangString PathUnchanged ${LANG_GERMAN} "PATH der Maschine nicht geaendert (Fehler $9)."
 LangString PathUnchanged ${LANG_ENGLISH} "The machine's PATH was not changed (error $9)."
@@ -153,13 +176,20 @@ FunctionEnd
 !insertmacro ZW_PATH_FUNCTIONS ""
 !insertmacro ZW_PATH_FUNCTIONS "un."
 
+; The version the README names; silently, only the exit status says so.
 Function .onInit
+    ${IfNot} ${AtLeastWin10}
+        MessageBox MB_ICONSTOP "$(TooOld)" /SD IDOK
+        SetErrorLevel 3
+        Quit
+    ${EndIf}
     SetRegView 64
     SetShellVarContext all
 FunctionEnd
 
 Function un.onInit
     SetRegView 64
+    StrCpy $UserData $LOCALAPPDATA
     SetShellVarContext all
 FunctionEnd
 
@@ -215,6 +245,7 @@ Section Uninstall
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     !insertmacro ZW_UNINSTALL_FILES
     Delete "$INSTDIR\uninstall.exe"
+    DetailPrint "$(Kept)"
     ; Last, so the folder's going means the uninstaller is done.
     RMDir "$INSTDIR"
 SectionEnd

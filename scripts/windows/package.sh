@@ -63,6 +63,9 @@ while [ ${#queue[@]} -gt 0 ]; do
     done < <(imports "$file")
 done
 
+# Windows' line ends: Notepad of Windows 10 before 1809 shows the texts as
+# one line otherwise.
+crlf() { sed 's/\r*$/\r/'; }
 mkdir "$stage/licences"
 {
     echo "ZirbelWerk $version for Windows, and what it bundles"
@@ -76,10 +79,10 @@ mkdir "$stage/licences"
     while IFS='|' read -r file source covers; do
         read -r file <<<"$file"
         read -r source <<<"$source"
-        install -m 644 "$source" "$stage/licences/$file"
+        crlf <"$source" >"$stage/licences/$file"
         echo "$file:$covers"
     done < <(grep -v '^#' "$here/licences.list")
-} >"$stage/licences/README.txt"
+} | crlf >"$stage/licences/README.txt"
 
 echo "Shipped DLLs:" >&2
 (cd "$stage" && find . -name '*.dll' | sed 's|^\./|  |' | sort) >&2

@@ -32,10 +32,38 @@ zw_wine_session() {
     done
 }
 
+# No debugger for a crash: Wine's own (winedbg --auto) ends the crashed
+# program with status 0, so a crash after the last line of output passed.
+# Without one the program ends with its exception's status, and Wine says
+# "wine: Unhandled ..." on the standard error of the Linux process, which
+# is the test's own also for programs the test starts.
+zw_wine_no_debugger() {
+    local wine=$1
+    "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
+}
+
+# The Windows the README names: Debian's Wine makes a prefix Windows 7,
+# which the installer refuses.
+zw_wine_windows() {
+    local wine=$1 version=$2
+    "$wine" reg add 'HKCU\Software\Wine' /v Version /d "$version" /f >/dev/null 2>&1
+}
+
 # A fresh 64-bit prefix at $WINEPREFIX, its session running.
 zw_wine_prefix() {
     local wine=$1 wineserver=$2
     "$wine" wineboot -i >/dev/null 2>&1
+    zw_wine_no_debugger "$wine"
+    zw_wine_windows "$wine" win10
     "$wineserver" -w
     zw_wine_session "$wine" "$wineserver"
+}
+
+# Wine speaks the user's language only where the system has the locale
+# LANG names generated; the tests run in German (Debian's locales package).
+zw_german_locale() {
+    locale -a 2>/dev/null | grep -qix 'de_DE.utf8' && return 0
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo localedef -i de_DE -c -f UTF-8 de_DE.UTF-8
 }

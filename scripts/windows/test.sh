@@ -49,6 +49,7 @@ for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")"
 
 source "$root/scripts/windows/prefix.sh"
+zw_german_locale
 start=$(date +%s)
 zw_wine_prefix "$wine" "$wineserver"
 echo "Wine prefix ready in $(( $(date +%s) - start )) s"

@@ -1,6 +1,7 @@
 #include "ComPort.h"
 
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QWinEventNotifier>
 
 #include <cstring>
@@ -27,9 +28,9 @@ DWORD remainingMs(const QDeadlineTimer &deadline)
 thread_local int ComPort::waitDepth = 0;
 
 ComPort::ComPort(const QString &name, QObject *parent)
-    : QIODevice(parent), name(name)
+    : QIODevice(parent), name(name), readIo(new ReadIo)
 {
-    readIo.port = this;
+    readIo->port = this;
     byteIo.hEvent = newIoEvent();
     writeEvent = newIoEvent();
     // The low bit keeps a finished write off any completion port: Wine asks
@@ -46,6 +47,7 @@ ComPort::ComPort(const QString &name, QObject *parent)
 ComPort::~ComPort()
 {
     close();
+    dropReadIo();
     // Before their events go.
     delete byteNotifier;
     delete writeNotifier;
@@ -92,7 +94,7 @@ bool ComPort::configure(int baudRate, qint64 queueBytes)
     // without modem lines answers "not supported", which is no fault.
     ::EscapeCommFunction(port, SETDTR);
     ::EscapeCommFunction(port, SETRTS);
-    inputLimit = qMin<qint64>(queueBytes, qint64(chunk.size()));
+    inputLimit = qMin<qint64>(queueBytes, qint64(readIo->chunk.size()));
     receive();
     return true;
 }
@@ -107,6 +109,19 @@ void ComPort::close()
     port = INVALID_HANDLE_VALUE;
     received.clear();
     pending.clear();
+}
+
+// Lets go of the read's buffer. A read still outstanding keeps it, and its
+// routine frees it: the system may write into it and call the routine long
+// after the port is gone.
+void ComPort::dropReadIo()
+{
+    if (receiving == Receiving::Reading)
+        readIo->port = nullptr;
+    else
+        delete readIo;
+    readIo = nullptr;
+    receiving = Receiving::Idle;
 }
 
 // Outstanding operations write into this object; they must be over before
@@ -127,6 +142,12 @@ void ComPort::cancelAll()
     const QDeadlineTimer deadline(CancelWait);
     while (receiving == Receiving::Reading && !deadline.hasExpired())
         waitAlertably(nullptr, remainingMs(deadline));
+    if (receiving == Receiving::Reading) {
+        // Not over in time: the read keeps its buffer, the port takes a new one.
+        dropReadIo();
+        readIo = new ReadIo;
+        readIo->port = this;
+    }
     if (writing)
         ::GetOverlappedResult(port, &writeIo, &count, TRUE);
     writing = false;
@@ -164,7 +185,7 @@ void ComPort::receive()
     if (room <= 0)
         return;
     receiving = Receiving::Reading;
-    if (!::ReadFileEx(port, chunk.data(), DWORD(room), &readIo.overlapped, &ComPort::readDone)) {
+    if (!::ReadFileEx(port, readIo->chunk.data(), DWORD(room), &readIo->overlapped, &ComPort::readDone)) {
         receiving = Receiving::Idle;
         loseLine();
     }
@@ -172,7 +193,12 @@ void ComPort::receive()
 
 void CALLBACK ComPort::readDone(DWORD error, DWORD count, OVERLAPPED *overlapped)
 {
-    reinterpret_cast<ReadIo *>(overlapped)->port->takeRead(error, count);
+    auto *io = reinterpret_cast<ReadIo *>(overlapped);
+    if (!io->port) {
+        delete io; // its port is gone
+        return;
+    }
+    io->port->takeRead(error, count);
 }
 
 void ComPort::takeRead(DWORD error, DWORD count)
@@ -190,9 +216,9 @@ void ComPort::takeRead(DWORD error, DWORD count)
         awaitByte();
         return;
     }
-    received.append(chunk.data(), int(count));
-    announceReceived();
-    receive();
+    received.append(readIo->chunk.data(), int(count));
+    if (announceReceived())
+        receive();
 }
 
 void ComPort::awaitByte()
@@ -226,7 +252,8 @@ void ComPort::onByteArrived()
     receive();
 }
 
-void ComPort::announceReceived()
+// False when a listener deleted the port: nothing of it may be touched then.
+bool ComPort::announceReceived()
 {
     if (waitDepth > 0) {
         // Inside someone's wait: tell once the event loop has it back.
@@ -237,13 +264,17 @@ void ComPort::announceReceived()
                 announceReceived();
             }, Qt::QueuedConnection);
         }
-        return;
+        return true;
     }
     if (announcing)
-        return;
+        return true;
     announcing = true;
+    const QPointer<ComPort> alive(this);
     emit readyRead();
+    if (!alive)
+        return false;
     announcing = false;
+    return true;
 }
 
 DWORD ComPort::waitAlertably(HANDLE event, DWORD milliseconds)
@@ -326,8 +357,10 @@ bool ComPort::finishWrite(bool wait)
     if (qint64(count) < inFlight.size())
         pending.prepend(inFlight.mid(int(count)));
     inFlight.clear();
+    // Queued: a listener may close or delete the port, never in the middle
+    // of this.
     if (count > 0)
-        emit bytesWritten(qint64(count));
+        QMetaObject::invokeMethod(this, [this, count] { emit bytesWritten(qint64(count)); }, Qt::QueuedConnection);
     return true;
 }
 

@@ -59,11 +59,14 @@ protected:
 
 private:
     enum class Receiving { Idle, Reading, AwaitingByte };
-    // What a completion routine gets: the operation, and whose it is.
+    // What a read's completion routine gets: the operation, its buffer and
+    // whose it is. Owned apart from the port: a read still outstanding when
+    // the port lets go of it keeps it, ownerless, until its routine has run.
     struct ReadIo
     {
         OVERLAPPED overlapped {};
         ComPort *port = nullptr;
+        std::array<char, 4096> chunk {};
     };
 
     static void CALLBACK readDone(DWORD error, DWORD count, OVERLAPPED *overlapped);
@@ -71,7 +74,7 @@ private:
     void takeRead(DWORD error, DWORD count);
     void awaitByte();
     void onByteArrived();
-    void announceReceived();
+    bool announceReceived();
     // Lets completion routines run: until the event is set (none: only the
     // routines), the time is up or a routine has run.
     static DWORD waitAlertably(HANDLE event, DWORD milliseconds);
@@ -79,6 +82,7 @@ private:
     bool finishWrite(bool wait);
     void loseLine();
     void cancelAll();
+    void dropReadIo();
 
     // While one of this thread's ports waits alertably, completions that run
     // inside the wait only queue what they have to tell.
@@ -90,12 +94,11 @@ private:
     bool gone = false;
     qint64 inputLimit = 4096;
 
-    ReadIo readIo;
+    ReadIo *readIo = nullptr;
     OVERLAPPED byteIo {};
     QWinEventNotifier *byteNotifier = nullptr;
     Receiving receiving = Receiving::Idle;
     DWORD arrivedEvents = 0;
-    std::array<char, 4096> chunk {};
     QByteArray received;
     bool announcing = false;
     bool announceQueued = false;

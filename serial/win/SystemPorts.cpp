@@ -11,6 +11,8 @@
 #include <setupapi.h>
 
 #include <array>
+#include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -122,6 +124,24 @@ void addMappedPorts(QList<SystemPorts::Port> &ports)
     ::RegCloseKey(key);
 }
 
+// The COM names among the system's device names: some virtual and vendor
+// drivers make theirs without entering them above. A query of names, never
+// an open: opening a port would toggle another device's DTR.
+void addNamedPorts(QList<SystemPorts::Port> &ports)
+{
+    std::vector<wchar_t> names(16384);
+    while (::QueryDosDeviceW(nullptr, names.data(), DWORD(names.size())) == 0) {
+        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || names.size() > (1u << 22))
+            return;
+        names.resize(names.size() * 4);
+    }
+    for (const wchar_t *name = names.data(); *name; name += std::wcslen(name) + 1) {
+        const QString text = QString::fromWCharArray(name);
+        if (PortNames::comNumber(text) > 0 && !listed(ports, text))
+            ports << SystemPorts::Port {text, text, {}};
+    }
+}
+
 } // namespace
 
 QList<SystemPorts::Port> SystemPorts::list()
@@ -129,5 +149,6 @@ QList<SystemPorts::Port> SystemPorts::list()
     QList<Port> ports;
     addInstalledPorts(ports);
     addMappedPorts(ports);
+    addNamedPorts(ports);
     return ports;
 }

@@ -66,6 +66,7 @@ private:
     void probeRound();
     void probe(Slot &slot);
     void onProbed(Slot &slot);
+    void retire(Slot &slot);
     void noteAnswer(Slot &slot);
     void startWrite(Slot &slot);
     void onWritten(Slot &slot);
@@ -87,6 +88,7 @@ private:
     StopSignals stopSignals;
     StopPolicy stopPolicy;
     std::vector<std::unique_ptr<Slot>> watched;
+    std::vector<std::unique_ptr<PortProbe>> retired;
     std::vector<Row> rows;
     QSet<QString> reportedPorts;
     QTimer roundTimer;

@@ -32,8 +32,6 @@ public:
     // ttyUSB*, ttyACM*, or on Windows a port with a USB vendor ID: what a
     // fixture or a service bench plugs in.
     static bool isUsbAdapter(const QString &devicePath);
-    // Whether the device is there now.
-    static bool exists(const QString &devicePath);
     // The COMn that stands for a device path, or the path itself (on
     // Windows always).
     static QString comName(const QString &devicePath);

@@ -37,7 +37,8 @@ public:
     static QString comName(const QString &devicePath);
     // Whether ZIRBELWERK_PORTS names the devices.
     static bool fromEnvironment();
-    // Orders device paths the way COM numbers are handed out.
+    // Orders device paths (Windows: COM names) the way COM numbers are
+    // handed out.
     static QStringList ordered(QStringList paths);
     // Empty unless ZIRBELWERK_PORTS names more devices than there are COM
     // names to search; then what is left out, in the user's language.

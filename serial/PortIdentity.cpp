@@ -2,24 +2,12 @@
 
 #include "serial/SystemPorts.h"
 
-#include <QFileInfo>
-
 namespace {
-
-QString canonical(const QString &path)
-{
-#ifdef Q_OS_UNIX
-    const QString resolved = QFileInfo(path).canonicalFilePath();
-    return resolved.isEmpty() ? path : resolved;
-#else
-    return path;
-#endif
-}
 
 // The system lists each device once, by its own name, never by a link.
 bool isPort(const SystemPorts::Port &port, const QString &resolvedPath)
 {
-    return port.name == resolvedPath || canonical(port.path) == resolvedPath;
+    return port.name == resolvedPath || SystemPorts::canonical(port.path) == resolvedPath;
 }
 
 } // namespace
@@ -28,7 +16,7 @@ PortIdentity PortIdentity::of(const QString &devicePath)
 {
     if (devicePath.isEmpty())
         return {};
-    const QString resolved = canonical(devicePath);
+    const QString resolved = SystemPorts::canonical(devicePath);
     for (const SystemPorts::Port &port : SystemPorts::list()) {
         if (isPort(port, resolved))
             return port.identity;

@@ -1,5 +1,6 @@
 #include "serial/SystemPorts.h"
 
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace {
@@ -25,4 +26,10 @@ QList<SystemPorts::Port> SystemPorts::list()
         ports << port;
     }
     return ports;
+}
+
+QString SystemPorts::canonical(const QString &path)
+{
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? path : resolved;
 }

@@ -152,3 +152,8 @@ QList<SystemPorts::Port> SystemPorts::list()
     addNamedPorts(ports);
     return ports;
 }
+
+QString SystemPorts::canonical(const QString &path)
+{
+    return path;
+}

@@ -18,4 +18,7 @@ public:
     };
 
     static QList<Port> list();
+    // The name the system lists a device by: a link's target on Linux; a
+    // COM name is its own.
+    static QString canonical(const QString &path);
 };

@@ -1,18 +1,14 @@
 #include "serial/DeviceId.h"
 
-#ifdef Q_OS_UNIX
 #include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-#endif
 
 DeviceId DeviceId::of(const QString &devicePath)
 {
     if (devicePath.isEmpty())
         return {};
-#ifdef Q_OS_UNIX
     struct stat status {};
     if (::stat(QFile::encodeName(devicePath).constData(), &status) != 0)
         return {};
@@ -20,10 +16,4 @@ DeviceId DeviceId::of(const QString &devicePath)
         return DeviceId(QStringLiteral("c%1-%2").arg(major(status.st_rdev)).arg(minor(status.st_rdev)));
     // Not a device: open() will say so; the file itself is what it names.
     return DeviceId(QStringLiteral("f%1-%2").arg(quint64(status.st_dev)).arg(quint64(status.st_ino)));
-#else
-    QString name = devicePath.toUpper();
-    if (name.startsWith(QLatin1String("\\\\.\\")))
-        name.remove(0, 4);
-    return DeviceId(name);
-#endif
 }

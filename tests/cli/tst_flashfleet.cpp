@@ -292,8 +292,10 @@ void FlashFleetTest::secondProcessIsRefusedUnderAnotherName_data()
 void FlashFleetTest::secondProcessIsRefusedUnderAnotherName()
 {
     QFETCH(QStringList, wrapper);
-    if (!wrapper.isEmpty() && (::geteuid() != 0 || !QFileInfo(QStringLiteral("/run/lock")).isDir()))
-        QSKIP("a mount namespace needs root, and /run/lock to remount");
+    // A chroot or a container may not let a mount namespace remount it.
+    if (!wrapper.isEmpty()
+        && QProcess::execute(wrapper.first(), wrapper.mid(1) + QStringList {"true"}) != 0)
+        QSKIP("no mount namespace with /run/lock read-only here");
     SimInstrument sim({"--erase-ms", "0", "--block-ms", "2"});
     QVERIFY(sim.start());
     QTemporaryDir links;

@@ -17,7 +17,7 @@ QJsonObject dataset(const QString &label, const QJsonArray &data, const QString 
     return {{QStringLiteral("label"), label}, {QStringLiteral("data"), data}, {QStringLiteral("color"), colour}};
 }
 
-QJsonObject spec(const QJsonArray &labels, const QJsonArray &datasets)
+QJsonObject chartOf(const QJsonArray &labels, const QJsonArray &datasets)
 {
     return {{QStringLiteral("labels"), labels}, {QStringLiteral("datasets"), datasets}};
 }
@@ -100,7 +100,7 @@ void ReportCharts::perDay()
         written.append(tally.written);
         failed.append(tally.failed);
     }
-    QJsonObject chart = spec(labels, {dataset(tr("geschrieben"), written, WrittenColour),
+    QJsonObject chart = chartOf(labels, {dataset(tr("geschrieben"), written, WrittenColour),
                                       dataset(tr("nicht geschrieben"), failed, FailedColour)});
     chart[QStringLiteral("stacked")] = true;
     add(tr("Geschrieben und fehlgeschlagen je Tag"), QString(), chart);
@@ -114,7 +114,7 @@ QJsonObject ReportCharts::yieldSpec(const QList<RecordSummary::Named> &named) co
         written.append(one.tally.written);
         failed.append(one.tally.failed);
     }
-    QJsonObject chart = spec(labels, {dataset(tr("geschrieben"), written, WrittenColour),
+    QJsonObject chart = chartOf(labels, {dataset(tr("geschrieben"), written, WrittenColour),
                                       dataset(tr("nicht geschrieben"), failed, FailedColour)});
     chart[QStringLiteral("stacked")] = true;
     chart[QStringLiteral("horizontal")] = true;
@@ -154,7 +154,7 @@ void ReportCharts::byReason()
     if (labels.isEmpty())
         return none(tr("Fehlschlaege nach Grund"));
     add(tr("Fehlschlaege nach Grund"), QString(),
-        spec(labels, {dataset(tr("Fehlschlaege"), counts, FailedColour)}));
+        chartOf(labels, {dataset(tr("Fehlschlaege"), counts, FailedColour)}));
 }
 
 // Per firmware, since their block counts differ: a spike is a fixture.
@@ -174,7 +174,7 @@ void ReportCharts::byBlock()
         const QString file = firmware.file.isEmpty() ? tr("ohne Datei") : firmware.file;
         add(tr("Fehlschlaege nach Block: %1 (%2)").arg(file, firmware.sha256.left(8)),
             tr("Block 1 bis %1; abgebrochen bei Block n").arg(last),
-            spec(labels, {dataset(tr("Fehlschlaege"), counts, FailedColour)}));
+            chartOf(labels, {dataset(tr("Fehlschlaege"), counts, FailedColour)}));
     }
     if (shown == 0)
         none(tr("Fehlschlaege nach Block"));
@@ -207,7 +207,7 @@ void ReportCharts::bySeconds()
                                 Palette.at(datasets.size() % Palette.size())));
     }
     add(tr("Dauer eines Schreibens je Port"),
-        tr("nur geschriebene; Port und Adapter, die %1 mit den meisten").arg(ports.size()), spec(labels, datasets));
+        tr("nur geschriebene; Port und Adapter, die %1 mit den meisten").arg(ports.size()), chartOf(labels, datasets));
 }
 
 void ReportCharts::versionsBefore()
@@ -220,5 +220,5 @@ void ReportCharts::versionsBefore()
     if (labels.isEmpty())
         return none(tr("Firmware vor dem Schreiben"));
     add(tr("Firmware vor dem Schreiben"), tr("die Version, die die HW vor dem Schreiben nannte"),
-        spec(labels, {dataset(tr("Schreibversuche"), counts, Palette.first())}));
+        chartOf(labels, {dataset(tr("Schreibversuche"), counts, Palette.first())}));
 }

@@ -50,7 +50,7 @@ QByteArray ReportPage::html(const RecordSummary &summary, const Source &source)
 {
     const QLocale locale(language());
     const ReportCharts charts(summary, locale);
-    QByteArray data = QJsonDocument(QJsonObject {{QStringLiteral("charts"), charts.specs()}})
+    QByteArray data = QJsonDocument(QJsonObject {{QStringLiteral("charts"), charts.all()}})
                               .toJson(QJsonDocument::Compact);
     // Nothing in the figures may end the script element.
     data.replace("</", "<\\/");

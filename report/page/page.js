@@ -16,19 +16,19 @@
         return false;
     }
 
-    function draw(spec) {
-        var several = spec.datasets.length > 1;
-        var axis = { stacked: !!spec.stacked, beginAtZero: true, ticks: { autoSkip: true, precision: 0 } };
-        new Chart(document.getElementById(spec.id), {
+    function draw(chart) {
+        var several = chart.datasets.length > 1;
+        var axis = { stacked: !!chart.stacked, beginAtZero: true, ticks: { autoSkip: true, precision: 0 } };
+        new Chart(document.getElementById(chart.id), {
             type: 'bar',
             data: {
-                labels: spec.labels,
-                datasets: spec.datasets.map(function (set) {
+                labels: chart.labels,
+                datasets: chart.datasets.map(function (set) {
                     return { label: set.label, data: set.data, backgroundColor: set.color, borderWidth: 0 };
                 })
             },
             options: {
-                indexAxis: spec.horizontal ? 'y' : 'x',
+                indexAxis: chart.horizontal ? 'y' : 'x',
                 animation: false,
                 responsive: true,
                 maintainAspectRatio: false,
@@ -36,13 +36,13 @@
                 scales: { x: axis, y: Object.assign({}, axis) }
             }
         });
-        return painted(document.getElementById(spec.id));
+        return painted(document.getElementById(chart.id));
     }
 
     var charts = JSON.parse(document.getElementById('zw-data').textContent).charts;
     var drawn = 0;
-    charts.forEach(function (spec) {
-        if (draw(spec))
+    charts.forEach(function (chart) {
+        if (draw(chart))
             drawn += 1;
     });
     root.setAttribute('data-zw-charts', drawn + '/' + charts.length);

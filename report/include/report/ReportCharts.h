@@ -23,7 +23,7 @@ public:
     ReportCharts(const RecordSummary &summary, const QLocale &locale);
 
     QString html() const { return sections; }
-    QJsonArray specs() const { return charts; }
+    QJsonArray all() const { return charts; }
 
 private:
     void perDay();
@@ -33,7 +33,7 @@ private:
     void byBlock();
     void bySeconds();
     void versionsBefore();
-    void add(const QString &title, const QString &note, QJsonObject spec, int height = 260);
+    void add(const QString &title, const QString &note, QJsonObject chart, int height = 260);
     void none(const QString &title);
     QJsonObject yieldSpec(const QList<RecordSummary::Named> &named) const;
     QString percent(double share) const;

@@ -56,20 +56,37 @@ SerialLockFile::SerialLockFile(const QString &devicePath)
 {
 }
 
+// QLockFile reads the lock file, and to remove a stale one its companion
+// ".rmlock", without a time-out; neither may be anything but a regular file
+// it can read. Another user's file in the shared folder cannot be removed:
+// without a live holder it stands in the way for good.
 QString SerialLockFile::obstacle() const
 {
+    if (lockPath.isEmpty())
+        return {};
+    for (const QString &path : {lockPath, lockPath + QStringLiteral(".rmlock")}) {
+        if (const QString problem = problemWith(path); !problem.isEmpty())
+            return problem;
+    }
     struct stat status {};
-    const QByteArray name = QFile::encodeName(lockPath);
-    if (lockPath.isEmpty() || ::lstat(name.constData(), &status) != 0)
+    if (::lstat(QFile::encodeName(lockPath).constData(), &status) == 0 && status.st_uid != ::geteuid()
+        && ::geteuid() != 0 && holder().isEmpty())
+        return tr("die Sperrdatei %1 (von %2) ist verwaist; sie muss entfernt werden").arg(lockPath, ownerName(status.st_uid));
+    return {};
+}
+
+QString SerialLockFile::problemWith(const QString &path)
+{
+    struct stat status {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::lstat(name.constData(), &status) != 0)
         return {};
     const QString owner = ownerName(status.st_uid);
     if (!S_ISREG(status.st_mode))
-        return tr("die Sperrdatei %1 (von %2) ist keine gewoehnliche Datei; sie muss entfernt werden")
-                .arg(lockPath, owner);
+        return tr("die Sperrdatei %1 (von %2) ist keine gewoehnliche Datei; sie muss entfernt werden").arg(path, owner);
     const int fd = openQuietly(name);
     if (fd < 0)
-        return tr("die Sperrdatei %1 (von %2) ist nicht lesbar; ist sie verwaist, muss sie entfernt werden")
-                .arg(lockPath, owner);
+        return tr("die Sperrdatei %1 (von %2) ist nicht lesbar; ist sie verwaist, muss sie entfernt werden").arg(path, owner);
     ::close(fd);
     return {};
 }

@@ -22,5 +22,7 @@ public:
     QString holder() const;
 
 private:
+    static QString problemWith(const QString &path);
+
     QString lockPath;
 };

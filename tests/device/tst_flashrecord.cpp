@@ -256,11 +256,13 @@ void FlashRecordTest::linksInSharedFoldersAreFollowedOnlyWhenOwn_data()
     QTest::addColumn<bool>("foreignLink");
     QTest::addColumn<bool>("targetExists");
     QTest::addColumn<bool>("written");
-    QTest::newRow("another user's link, shared folder") << true << true << true << false;
-    QTest::newRow("another user's dangling link, shared folder") << true << true << false << false;
-    QTest::newRow("own dangling link, shared folder") << true << false << false << false;
-    QTest::newRow("own link, shared folder") << true << false << true << true;
-    QTest::newRow("another user's link, own folder") << false << true << true << true;
+    QTest::addColumn<bool>("hardLink");
+    QTest::newRow("another user's link, shared folder") << true << true << true << false << false;
+    QTest::newRow("another user's dangling link, shared folder") << true << true << false << false << false;
+    QTest::newRow("own dangling link, shared folder") << true << false << false << false << false;
+    QTest::newRow("own link, shared folder") << true << false << true << true << false;
+    QTest::newRow("another user's link, own folder") << false << true << true << true << false;
+    QTest::newRow("a second name, shared folder") << true << false << true << false << true;
 }
 
 // A record in /tmp: another user's link there must not lead root's
@@ -271,6 +273,7 @@ void FlashRecordTest::linksInSharedFoldersAreFollowedOnlyWhenOwn()
     QFETCH(bool, foreignLink);
     QFETCH(bool, targetExists);
     QFETCH(bool, written);
+    QFETCH(bool, hardLink);
     if (foreignLink && ::geteuid() != 0)
         QSKIP("another user's link needs root to make");
     QTemporaryDir folder;
@@ -283,7 +286,10 @@ void FlashRecordTest::linksInSharedFoldersAreFollowedOnlyWhenOwn()
     if (targetExists)
         QVERIFY(QFile(target).open(QIODevice::WriteOnly));
     const QByteArray link = QFile::encodeName(folder.filePath("record.jsonl"));
-    QCOMPARE(::symlink(QFile::encodeName(target).constData(), link.constData()), 0);
+    if (hardLink)
+        QCOMPARE(::link(QFile::encodeName(target).constData(), link.constData()), 0);
+    else
+        QCOMPARE(::symlink(QFile::encodeName(target).constData(), link.constData()), 0);
     if (foreignLink)
         QCOMPARE(::lchown(link.constData(), 65534, 65534), 0);
     FlashRecord record(folder.filePath("record.jsonl"));

@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,19 +35,31 @@ struct OtherProgram
     }
 };
 
-// Something left at a path by another user; gone again at the end.
+// What another user may leave where QSerialPort keeps a port's lock file,
+// and where it puts a stale one's companion; gone again at the end.
 struct PlantedFile
 {
-    QByteArray path;
-    bool plant(const QString &where, bool fifo)
+    QList<QByteArray> paths;
+    bool plant(const QString &lockFile, const QString &kind)
     {
-        path = QFile::encodeName(where);
-        ::unlink(path.constData());
-        return fifo ? ::mkfifo(path.constData(), 0666) == 0 : ::symlink("/dev/null", path.constData()) == 0;
+        const QByteArray lock = QFile::encodeName(lockFile);
+        const QByteArray companion = lock + ".rmlock";
+        paths = {lock, companion};
+        for (const QByteArray &path : paths)
+            ::unlink(path.constData());
+        if (kind == QLatin1String("link"))
+            return ::symlink("/dev/null", lock.constData()) == 0;
+        if (kind == QLatin1String("fifo"))
+            return ::mkfifo(lock.constData(), 0666) == 0;
+        // A stale lock file: QLockFile turns to the companion to remove it.
+        const int stale = ::open(lock.constData(), O_WRONLY | O_CREAT, 0644);
+        const timespec longAgo[2] {{1, 0}, {1, 0}};
+        return stale >= 0 && ::futimens(stale, longAgo) == 0 && ::close(stale) == 0
+                && ::mkfifo(companion.constData(), 0666) == 0;
     }
     ~PlantedFile()
     {
-        if (!path.isEmpty())
+        for (const QByteArray &path : paths)
             ::unlink(path.constData());
     }
 };
@@ -188,6 +201,7 @@ void ModemTest::portFaultsSayWhatToDo_data()
     // must neither hang the opener nor lead it to another file.
     QTest::newRow("FIFO as the port's lock file") << "planted:fifo" << " ist keine gewoehnliche Datei; sie muss entfernt werden" << 1;
     QTest::newRow("link as the port's lock file") << "planted:link" << " ist keine gewoehnliche Datei; sie muss entfernt werden" << 1;
+    QTest::newRow("FIFO beside a stale lock file") << "planted:rmlock" << " ist keine gewoehnliche Datei; sie muss entfernt werden" << 1;
 }
 
 // German, one line per port and fault however often it is tried, and a
@@ -214,7 +228,7 @@ void ModemTest::portFaultsSayWhatToDo()
         text = text.arg(other.process.processId());
     } else if (kind.startsWith(QLatin1String("planted"))) {
         path = peer.devicePath();
-        QVERIFY(planted.plant(SerialLockFile(path).path(), kind.endsWith(QLatin1String("fifo"))));
+        QVERIFY(planted.plant(SerialLockFile(path).path(), kind.section(QLatin1Char(':'), 1)));
     }
     const QByteArray lineBefore = peer.lineSettings();
     Modem modem;

@@ -86,6 +86,41 @@ bool isSharedFolder(const struct stat &folder)
     return (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
 }
 
+// The name itself, never through a link, made when missing. In a shared
+// folder another user's file may not be opened with O_CREAT
+// (protected_regular), so it is only asked for once it is known missing.
+int openOwnName(const QByteArray &name, bool *readable)
+{
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int fd = openForAppending(name, O_NOFOLLOW, readable);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        const int made = openForAppending(name, O_NOFOLLOW | O_CREAT | O_EXCL, readable);
+        if (made >= 0 || errno != EEXIST)
+            return made;
+    }
+    return -1;
+}
+
+bool inSharedFolder(const QString &path)
+{
+    struct stat folder {};
+    return ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0
+            && isSharedFolder(folder);
+}
+
+// Only a regular file; in a shared folder not one with a second name, which
+// another user's hard link would give a file of the opener's.
+QString refusalOfOpened(int fd, const QString &path, bool throughLink)
+{
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
+        return UserFile::tr("keine gewoehnliche Datei");
+    if (!throughLink && status.st_nlink > 1 && inSharedFolder(path))
+        return UserFile::tr("Datei mit einem weiteren Namen in einem gemeinsamen Ordner, nicht beschrieben");
+    return {};
+}
+
 // The link lies in a shared folder and is neither the user's nor the
 // folder owner's.
 bool isForeignLink(const QString &path, const struct stat &link, bool *shared)
@@ -128,8 +163,9 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
         file.error = tr("keine gewoehnliche Datei");
         return file;
     }
-    int fd = openForAppending(name, O_CREAT | O_NOFOLLOW, &file.readable);
-    if (fd < 0 && errno == ELOOP) {
+    int fd = openOwnName(name, &file.readable);
+    const bool throughLink = fd < 0 && errno == ELOOP;
+    if (throughLink) {
         struct stat link {};
         bool shared = false;
         if (::lstat(name.constData(), &link) == 0 && isForeignLink(path, link, &shared)) {
@@ -142,9 +178,9 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
         file.error = qt_error_string(errno);
         return file;
     }
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    file.error = refusalOfOpened(fd, path, throughLink);
+    if (!file.error.isEmpty()) {
         ::close(fd);
-        file.error = tr("keine gewoehnliche Datei");
         return file;
     }
     file.handle = fd;

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -87,15 +86,10 @@ int FirmwareCheck::blockTotal() const
 bool FirmwareCheck::writeBinary(const QString &path)
 {
     const QByteArray bytes = firmwareBytes(image());
-    // The new file would take the place of a device or FIFO standing there.
-    if (const QString refusal = UserFile::refusalToReplace(path); !refusal.isEmpty()) {
-        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(QDir::toNativeSeparators(path), refusal));
-        return false;
-    }
-    // Never a half-written image under the name a script asked for.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    // Never a half-written image under the name a script asked for, nor
+    // one in the place of a device or FIFO standing there.
+    if (const QString why = UserFile::replaceWith(path, bytes); !why.isEmpty()) {
+        reporter.warn(tr("Abbild nicht geschrieben: %1: %2").arg(QDir::toNativeSeparators(path), why));
         return false;
     }
     reporter.say(tr("Abbild geschrieben: %1 (%2 Byte)").arg(QDir::toNativeSeparators(path)).arg(bytes.size()));

@@ -8,22 +8,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
-
-namespace {
-
-QString written(const QString &path, const QByteArray &page)
-{
-    // The page would take the place of a device or FIFO standing there.
-    if (const QString refusal = UserFile::refusalToReplace(path); !refusal.isEmpty())
-        return refusal;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size() || !file.commit())
-        return file.errorString();
-    return {};
-}
-
-} // namespace
 
 QString FlashReport::pageBeside(const QString &record)
 {
@@ -57,7 +41,7 @@ FlashReport::Result FlashReport::run(Request request)
                                                         : tr("%1 Zeilen uebersprungen").arg(reader.skippedLines()));
     const ReportPage::Source source {read, reader.readableLines(), reader.skippedLines(), request.period};
     const QString page = request.page.isEmpty() ? pageBeside(read.first()) : request.page;
-    if (const QString why = written(page, ReportPage::html(reader.summary(), source)); !why.isEmpty()) {
+    if (const QString why = UserFile::replaceWith(page, ReportPage::html(reader.summary(), source)); !why.isEmpty()) {
         result.status = Status::PageUnwritable;
         result.error = tr("Bericht %1 nicht geschrieben: %2").arg(QDir::toNativeSeparators(page), why);
         return result;

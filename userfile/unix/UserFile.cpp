@@ -102,13 +102,6 @@ int openOwnName(const QByteArray &name, bool *readable)
     return -1;
 }
 
-bool inSharedFolder(const QString &path)
-{
-    struct stat folder {};
-    return ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0
-            && isSharedFolder(folder);
-}
-
 // Only a regular file; in a shared folder not one with a second name, which
 // another user's hard link would give a file of the opener's.
 QString refusalOfOpened(int fd, const QString &path, bool throughLink)
@@ -116,7 +109,7 @@ QString refusalOfOpened(int fd, const QString &path, bool throughLink)
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))
         return UserFile::tr("keine gewoehnliche Datei");
-    if (!throughLink && status.st_nlink > 1 && inSharedFolder(path))
+    if (!throughLink && status.st_nlink > 1 && UserFile::inSharedFolder(path))
         return UserFile::tr("Datei mit einem weiteren Namen in einem gemeinsamen Ordner, nicht beschrieben");
     return {};
 }
@@ -185,6 +178,13 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     }
     file.handle = fd;
     return file;
+}
+
+bool UserFile::inSharedFolder(const QString &path)
+{
+    struct stat folder {};
+    return ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0
+            && isSharedFolder(folder);
 }
 
 QString UserFile::refusalToReplace(const QString &path)

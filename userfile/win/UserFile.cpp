@@ -108,6 +108,12 @@ UserFile::Appendable UserFile::openForAppend(const QString &path)
     return file;
 }
 
+// Windows folders keep other users' names apart by their rights.
+bool UserFile::inSharedFolder(const QString &)
+{
+    return false;
+}
+
 QString UserFile::refusalToReplace(const QString &path)
 {
     const DWORD attributes = ::GetFileAttributesW(nativeName(path).c_str());

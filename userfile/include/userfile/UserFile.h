@@ -48,6 +48,10 @@ public:
     // there, or another user's link in a shared folder), in the user's
     // language; empty if it may.
     static QString refusalToReplace(const QString &path);
+    // Puts a whole new file with these bytes at path, never half of it:
+    // empty, or why not. In a shared folder the name itself is replaced,
+    // so that no link put there meanwhile is followed.
+    static QString replaceWith(const QString &path, const QByteArray &bytes);
 
     // The first argument that does not survive the way to a QString and
     // back to the system's bytes (a path that is not UTF-8), shown with its
@@ -55,4 +59,6 @@ public:
     static QString undecodableArgument(int argc, const char *const *argv);
     // Why such an argument is refused, in the user's language.
     static QString undecodableText(const QString &shown);
+    // In a folder anyone may write to and only owners delete from (/tmp).
+    static bool inSharedFolder(const QString &path);
 };

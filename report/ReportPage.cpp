@@ -52,8 +52,9 @@ QByteArray ReportPage::html(const RecordSummary &summary, const Source &source)
     const ReportCharts charts(summary, locale);
     QByteArray data = QJsonDocument(QJsonObject {{QStringLiteral("charts"), charts.all()}})
                               .toJson(QJsonDocument::Compact);
-    // Nothing in the figures may end the script element.
-    data.replace("</", "<\\/");
+    // Nothing in the figures may end the script element or open a comment
+    // in it; these characters stand only inside JSON strings.
+    data.replace("<", "\\u003c").replace(">", "\\u003e").replace("&", "\\u0026");
     QString page = QStringLiteral("<!DOCTYPE html>\n<html lang=\"%1\"><head><meta charset=\"utf-8\">"
                                   "<meta name=\"viewport\" content=\"width=device-width\">"
                                   "<title>%2</title><style>%3</style></head><body>\n")

@@ -44,6 +44,7 @@ private slots:
     void periodOfDaysAndMoments_data();
     void periodOfDaysAndMoments();
     void adviceComesFromTheCodeNotTheLine();
+    void valuesFromTheRecordStayData();
     void statusesOfARun();
 };
 
@@ -157,6 +158,26 @@ void RecordReportTest::adviceComesFromTheCodeNotTheLine()
     QVERIFY(!page.contains(QStringLiteral("Nachricht in der Sprache des Schreibers")));
     QVERIFY(page.contains(QStringLiteral("new Chart(")));
     QVERIFY(page.size() < 300 * 1024);
+}
+
+// A file or port name may hold anything; in the page it stays a value and
+// neither ends the data's script element nor hides what follows it.
+void RecordReportTest::valuesFromTheRecordStayData()
+{
+    QTemporaryDir folder;
+    const QString path = folder.filePath(QStringLiteral("record.jsonl"));
+    QFile record(path);
+    QVERIFY(record.open(QIODevice::WriteOnly));
+    record.write(R"({"time":"2026-12-01T10:00:00Z","result":"written","file":"a<!--<script>b.hex",)"
+                 R"("file_sha256":"abcd","port":"</script><b>x","seconds":3,"blocks":4,"block":4})"
+                 "\n");
+    record.close();
+    RecordReader reader;
+    QVERIFY(reader.read(path));
+    const QString page = QString::fromUtf8(ReportPage::html(reader.summary(), {{path}, 1, 0, {}}));
+    QVERIFY(!page.contains(QStringLiteral("<!--<script>")));
+    QVERIFY(!page.contains(QStringLiteral("</script><b>")));
+    QCOMPARE(page.count(QStringLiteral("</script>")), page.count(QStringLiteral("<script")));
 }
 
 void RecordReportTest::statusesOfARun()

@@ -4,8 +4,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,15 +50,37 @@ UserFile::Content readFile(int fd, qint64 limit)
     return content;
 }
 
+// The stop signals (the programs catch only those) come in only while the
+// pipe is waited for: one that comes between two waits is not lost but
+// ends the next wait at once.
+class StopSignalsHeld
+{
+public:
+    StopSignalsHeld()
+    {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (int number : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&stops, number);
+        pthread_sigmask(SIG_BLOCK, &stops, &before);
+    }
+    ~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &before, nullptr); }
+    const sigset_t *whileWaiting() const { return &before; }
+
+private:
+    sigset_t before;
+};
+
 // A pipe is waited for, but only while it stays silent less than silence.
-// A FIFO without a writer yet reads as ended, so poll comes first; a signal
-// (the programs catch only those that stop them) ends the wait.
+// A FIFO without a writer yet reads as ended, so the wait comes first.
 UserFile::Content readPipe(int fd, qint64 limit, std::chrono::milliseconds silence)
 {
+    const StopSignalsHeld held;
+    const timespec wait {time_t(silence.count() / 1000), long(silence.count() % 1000) * 1000000};
     UserFile::Content content {Status::Read, {}, {}};
     while (content.bytes.size() <= limit) {
         pollfd watched {fd, POLLIN, 0};
-        const int ready = ::poll(&watched, 1, int(silence.count()));
+        const int ready = ::ppoll(&watched, 1, &wait, held.whileWaiting());
         if (ready < 0)
             return failure(errno == EINTR ? Status::Interrupted : Status::Failed, errno == EINTR ? 0 : errno);
         if (ready == 0)

@@ -25,7 +25,10 @@ bool namesDevice(const QString &path)
     const QString native = QDir::toNativeSeparators(path);
     if (native.startsWith(QLatin1String("\\\\.\\")) || native.startsWith(QLatin1String("\\\\?\\GLOBALROOT")))
         return true;
-    const QString base = QFileInfo(native).fileName().section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    // "COM1:" and "NUL.txt" name the device as well.
+    QString base = QFileInfo(native).fileName().section(QLatin1Char('.'), 0, 0).trimmed().toUpper();
+    if (base.endsWith(QLatin1Char(':')))
+        base.chop(1);
     if (Devices.contains(base))
         return true;
     const bool numbered = base.size() == 4 && (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT")));

@@ -93,8 +93,16 @@ void ReportCharts::perDay()
     if (days.isEmpty())
         return none(tr("Geschrieben und fehlgeschlagen je Tag"));
     QJsonArray labels, written, failed;
-    // Every day from the first to the last, a quiet one too.
-    for (QDate day = days.firstKey(); day <= days.lastKey(); day = day.addDays(1)) {
+    // Every day from the first to the last, a quiet one too; but a station
+    // clock far off (1970) must not stretch the axis over decades.
+    constexpr qint64 MostDaysFilled = 400;
+    QList<QDate> shown = days.keys();
+    if (days.firstKey().daysTo(days.lastKey()) <= MostDaysFilled) {
+        shown.clear();
+        for (QDate day = days.firstKey(); day <= days.lastKey(); day = day.addDays(1))
+            shown << day;
+    }
+    for (const QDate &day : shown) {
         const RecordSummary::Tally tally = days.value(day);
         labels.append(day.toString(Qt::ISODate));
         written.append(tally.written);

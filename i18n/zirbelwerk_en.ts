@@ -912,6 +912,10 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
         <source>die Sperrdatei %1 (von %2) ist nicht lesbar; ist sie verwaist, muss sie entfernt werden</source>
         <translation>the lock file %1 (of %2) cannot be read; if it is orphaned, it must be removed</translation>
     </message>
+    <message>
+        <source>die Sperrdatei %1 (von %2) ist verwaist; sie muss entfernt werden</source>
+        <translation>the lock file %1 (of %2) is orphaned; it must be removed</translation>
+    </message>
 </context>
 <context>
     <name>UserFile</name>
@@ -926,6 +930,10 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
     <message>
         <source>&quot;%1&quot; ist kein UTF-8; solche Namen werden nicht genommen</source>
         <translation>&quot;%1&quot; is not UTF-8; such names are not taken</translation>
+    </message>
+    <message>
+        <source>Datei mit einem weiteren Namen in einem gemeinsamen Ordner, nicht beschrieben</source>
+        <translation>a file with a second name in a shared folder, not written</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include "report/RecordReader.h"
 #include "report/ReportPage.h"
 
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,6 +37,8 @@ class RecordReportTest : public QObject
 {
     Q_OBJECT
 
+    bool berlin = false;
+
 private slots:
     void initTestCase();
     void figuresOfOneStation();
@@ -53,10 +56,15 @@ void RecordReportTest::initTestCase()
 {
     qputenv("TZ", "Europe/Berlin");
     ::tzset();
+    // Under Wine the zone comes from the prefix, not from TZ.
+    const QDateTime lateInMay(QDate(2024, 5, 5), QTime(22, 0), Qt::UTC);
+    berlin = lateInMay.toLocalTime().time() == QTime(0, 0);
 }
 
 void RecordReportTest::figuresOfOneStation()
 {
+    if (!berlin)
+        QSKIP("the local time zone cannot be set to Europe/Berlin here");
     RecordReader reader;
     QVERIFY(reader.read(StationA));
     const RecordSummary &sum = reader.summary();
@@ -130,6 +138,8 @@ void RecordReportTest::periodOfDaysAndMoments_data()
 
 void RecordReportTest::periodOfDaysAndMoments()
 {
+    if (!berlin)
+        QSKIP("the local time zone cannot be set to Europe/Berlin here");
     QFETCH(QString, since);
     QFETCH(QString, until);
     QFETCH(qint64, attempts);

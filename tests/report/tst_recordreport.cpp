@@ -4,6 +4,7 @@
 #include "report/ReportPage.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,7 +58,7 @@ void RecordReportTest::initTestCase()
     qputenv("TZ", "Europe/Berlin");
     ::tzset();
     // Under Wine the zone comes from the prefix, not from TZ.
-    const QDateTime lateInMay(QDate(2024, 5, 5), QTime(22, 0), Qt::UTC);
+    const QDateTime lateInMay(QDate(2024, 5, 5), QTime(22, 0), QTimeZone::utc());
     berlin = lateInMay.toLocalTime().time() == QTime(0, 0);
 }
 

@@ -171,9 +171,9 @@ bool LineScanner::object()
     }
 }
 
-bool LineScanner::member()
+// A member's name and its colon, and the space after it.
+bool LineScanner::keyAndColon(QByteArrayView &key)
 {
-    QByteArrayView key;
     if (!at('"') || !string(key, -1))
         return false;
     skipSpace();
@@ -181,6 +181,14 @@ bool LineScanner::member()
         return false;
     ++pos;
     skipSpace();
+    return true;
+}
+
+bool LineScanner::member()
+{
+    QByteArrayView key;
+    if (!keyAndColon(key))
+        return false;
     for (int slot = 0; slot < int(std::size(Keys)); ++slot) {
         const Key &known = Keys[slot];
         if (key != QByteArrayView(known.name))
@@ -334,15 +342,8 @@ bool LineScanner::nested(char close)
         }
         first = false;
         QByteArrayView key;
-        if (isObject) {
-            if (!at('"') || !string(key, -1))
-                return false;
-            skipSpace();
-            if (!at(':'))
-                return false;
-            ++pos;
-            skipSpace();
-        }
+        if (isObject && !keyAndColon(key))
+            return false;
         if (!value(nullptr, -1, nullptr))
             return false;
         skipSpace();

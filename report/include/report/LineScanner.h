@@ -22,6 +22,7 @@ public:
 
 private:
     bool object();
+    bool keyAndColon(QByteArrayView &key);
     bool member();
     bool value(QByteArrayView *text, int textSlot, double *number);
     bool string(QByteArrayView &text, int textSlot);

@@ -1,6 +1,7 @@
 #include "app/VELDfwloader.h"
 
 #include "app/CloseGuard.h"
+#include "device/PortProbe.h"
 #include "device/SearchTiming.h"
 #include "stop/StopSignals.h"
 #include "serial/Modem.h"
@@ -33,6 +34,7 @@ VELDfwloader::VELDfwloader()
 {
     ui.setupUi(this);
     modem = std::make_unique<Modem>();
+    portProbe = std::make_unique<PortProbe>(*modem);
     connect(modem.get(), &Modem::portFailed, this, [](const QString &line) { qDebug().noquote() << line; });
     connect(modem.get(), &Modem::lineLost, this, &VELDfwloader::showLineLost);
     portList = PortNames::comNames();

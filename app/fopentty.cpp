@@ -14,7 +14,7 @@ void VELDfwloader::fopentty()
     if (debugTrace)
         qDebug("veldfwloader::fopentty");
     searchTimer->stop();
-    const auto outcome = SearchStep(*modem, searchState(), [this] { drainInput(); }).run();
+    const auto outcome = SearchStep(*portProbe, searchState(), [this] { drainInput(); }).run();
     showSearchStep(outcome);
     if (const auto interval = SearchStep::nextInterval(outcome))
         searchTimer->start(*interval);
@@ -62,7 +62,7 @@ void VELDfwloader::showLineLost()
 // of the version it had.
 void VELDfwloader::searchAgain()
 {
-    SearchStep(*modem, searchState(), [this] { drainInput(); }).startOver();
+    SearchStep(*portProbe, searchState(), [this] { drainInput(); }).startOver();
     ui.label_3->setText(DialogueText::lineLost());
     searchTimer->start(SearchTiming::FirstStep);
 }

@@ -36,7 +36,7 @@ void DeviceSearch::step()
     }
     const SearchState state {names, portIndex, current, portOpen, awaitingReply,
                              replyTag, firmwareVersion, replyBuffer};
-    const auto outcome = SearchStep(modem, state, [this] { modem.readData(replyBuffer, SearchState::ReplyBufferSize); }).run();
+    const auto outcome = SearchStep(probe, state, [this] { modem.readData(replyBuffer, SearchState::ReplyBufferSize); }).run();
     report(outcome);
     if (const auto interval = SearchStep::nextInterval(outcome))
         timer.start(*interval);

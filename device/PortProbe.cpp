@@ -1,69 +1,88 @@
 #include "device/PortProbe.h"
 
-#include "device/SearchStep.h"
 #include "device/SearchTiming.h"
-#include "device/VersionReply.h"
 
 #include <QIODevice>
 
 PortProbe::PortProbe(const QString &portName, QObject *parent)
-    : QObject(parent), name(portName)
+    : QObject(parent), ownLine(std::make_unique<Modem>()), line(*ownLine), name(portName)
 {
     replyWait.setSingleShot(true);
     replyWait.setTimerType(Qt::PreciseTimer);
-    connect(&replyWait, &QTimer::timeout, this, &PortProbe::judge);
+    connect(&replyWait, &QTimer::timeout, this, &PortProbe::judgeNow);
+}
+
+PortProbe::PortProbe(Modem &modem, QObject *parent)
+    : QObject(parent), line(modem)
+{
+    replyWait.setSingleShot(true);
+    replyWait.setTimerType(Qt::PreciseTimer);
+    connect(&replyWait, &QTimer::timeout, this, &PortProbe::judgeNow);
 }
 
 void PortProbe::start(int baudRate)
 {
-    outcome = Result::Pending;
     line.setBaudRate(baudRate);
-    if (!line.openPort(name)) {
-        line.closePort(); // releases a half-opened port
-        // Queued, so that every caller hears of it the same way.
-        QMetaObject::invokeMethod(this, [this] { end(Result::Unavailable); }, Qt::QueuedConnection);
-        return;
-    }
-    SearchStep::sendQuery(line, [this] {
-        char stale[SearchState::ReplyBufferSize];
+    start(name, [this] {
+        char stale[DrainBytes];
         line.readData(stale, sizeof stale);
     });
-    connect(line.device(), &QIODevice::readyRead, this, &PortProbe::takeReply);
+}
+
+bool PortProbe::start(const QString &portName, const std::function<void()> &drain)
+{
+    ++asks;
+    name = portName;
+    outcome = Result::Pending;
+    version = 0;
+    tag.clear();
+    std::fill(std::begin(reply), std::end(reply), '\0');
+    if (!line.openPort(name)) {
+        line.closePort(); // releases a half-opened port
+        // Queued, so that every caller hears of it the same way; unless a
+        // new ask has begun by then.
+        QMetaObject::invokeMethod(this, [this, ask = ++asks] {
+            if (ask == asks && outcome == Result::Pending)
+                end(Result::Unavailable);
+        }, Qt::QueuedConnection);
+        return false;
+    }
+    drain();
+    // Not Modem::writeString: a stalled line must not hold up the caller.
+    QIODevice *port = line.device();
+    port->write(VersionReply::Query);
+    connect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
     replyWait.start(SearchTiming::ReplyWait);
+    return true;
 }
 
 void PortProbe::takeReply()
 {
     if (QIODevice *port = line.device(); port && port->bytesAvailable() >= VersionReply::Size)
-        judge();
+        judgeNow();
 }
 
-void PortProbe::judge()
+void PortProbe::judgeNow()
 {
     if (outcome != Result::Pending)
         return;
     replyWait.stop();
-    char bytes[VersionReply::Size];
-    QString tag;
-    switch (SearchStep::judgeReply(line, bytes, tag, version)) {
-    case SearchStep::Outcome::Found:
-        end(Result::Found);
-        return;
-    case SearchStep::Outcome::ReplyRefused:
-        end(Result::Refused);
-        return;
-    default:
+    if (line.readData(reply, VersionReply::Size) != VersionReply::Size) {
         end(Result::NoReply);
         return;
     }
+    const VersionReply answer = VersionReply::fromBytes(reply);
+    tag = answer.tag;
+    version = answer.version;
+    end(answer.isAccepted() ? Result::Found : Result::Refused);
 }
 
 void PortProbe::end(Result result)
 {
     outcome = result;
+    if (QIODevice *port = line.device())
+        disconnect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
     if (result != Result::Found)
         line.closePort();
-    else if (QIODevice *port = line.device())
-        disconnect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
     emit finished();
 }

@@ -4,8 +4,10 @@
 #include "device/VersionReply.h"
 #include "serial/Modem.h"
 
-SearchStep::SearchStep(Modem &modem, const SearchState &state, std::function<void()> drainInput)
-    : modem(modem), state(state), drainInput(std::move(drainInput))
+#include <algorithm>
+
+SearchStep::SearchStep(PortProbe &probe, const SearchState &state, std::function<void()> drainInput)
+    : probe(probe), state(state), drainInput(std::move(drainInput))
 {
 }
 
@@ -20,7 +22,7 @@ SearchStep::Outcome SearchStep::run()
 
 void SearchStep::startOver()
 {
-    modem.closePort();
+    probe.modem().closePort();
     state.portIndex = 0;
     state.portOpen = false;
     state.awaitingReply = false;
@@ -46,45 +48,38 @@ std::optional<std::chrono::milliseconds> SearchStep::nextInterval(Outcome outcom
 SearchStep::Outcome SearchStep::tryNextPort()
 {
     state.portName = state.portList.at(state.portIndex);
-    state.portOpen = modem.openPort(state.portName);
+    // Open before the drain, which reads only from an open port.
+    state.portOpen = probe.start(state.portName, [this] {
+        state.portOpen = true;
+        drainInput();
+    });
     if (state.portOpen) {
-        sendQuery(modem, drainInput);
         state.awaitingReply = true;
         return Outcome::QuerySent;
     }
     advancePortIndex();
     state.awaitingReply = false;
-    modem.closePort(); // releases a half-opened port
     return Outcome::PortUnavailable;
-}
-
-void SearchStep::sendQuery(Modem &modem, const std::function<void()> &drainInput)
-{
-    drainInput();
-    modem.writeString(VersionReply::Query);
-}
-
-SearchStep::Outcome SearchStep::judgeReply(Modem &modem, char *buffer, QString &tag, qint32 &version)
-{
-    if (modem.readData(buffer, VersionReply::Size) != VersionReply::Size)
-        return Outcome::NoReply;
-    const VersionReply reply = VersionReply::fromBytes(buffer);
-    tag = reply.tag;
-    version = reply.version;
-    return reply.isAccepted() ? Outcome::Found : Outcome::ReplyRefused;
 }
 
 SearchStep::Outcome SearchStep::readReply()
 {
     state.awaitingReply = false;
-    const Outcome judged = judgeReply(modem, state.replyBuffer, state.replyTag, state.firmwareVersion);
-    return judged == Outcome::Found ? judged : giveUpOnPort(judged);
+    probe.judgeNow();
+    std::copy_n(probe.replyBytes(), VersionReply::Size, state.replyBuffer);
+    if (probe.result() == PortProbe::Result::NoReply)
+        return giveUpOnPort(Outcome::NoReply);
+    state.replyTag = probe.replyTag();
+    state.firmwareVersion = probe.firmwareVersion();
+    if (probe.result() == PortProbe::Result::Found)
+        return Outcome::Found;
+    return giveUpOnPort(Outcome::ReplyRefused);
 }
 
 SearchStep::Outcome SearchStep::giveUpOnPort(Outcome why)
 {
     advancePortIndex();
-    modem.closePort();
+    probe.modem().closePort();
     state.portOpen = false;
     return why;
 }

@@ -15,6 +15,7 @@
 #include <memory>
 
 class Modem;
+class PortProbe;
 class QLabel;
 class QTimer;
 
@@ -70,6 +71,7 @@ private:
     FirmwareImage image;
     qint32 imageLength = 0;
     std::unique_ptr<Modem> modem;
+    std::unique_ptr<PortProbe> portProbe; // asks through modem
     QString portName;
     bool portOpen = false;
     QTimer *searchTimer = nullptr;

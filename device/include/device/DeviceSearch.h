@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "device/PortProbe.h"
 #include "device/SearchStep.h"
 
 #include <chrono>
@@ -44,6 +45,7 @@ private:
     bool passDone() const;
 
     Modem &modem;
+    PortProbe probe {modem};
     QStringList names;
     qint32 portIndex = 0;
     QString current;

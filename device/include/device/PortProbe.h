@@ -1,31 +1,51 @@
 #pragma once
 
+#include "device/VersionReply.h"
 #include "serial/Modem.h"
 
 #include <QObject>
 #include <QString>
 #include <QTimer>
 
-// Asks one port once for the instrument's version, without blocking, with
-// the search's own step: opens it, drains it, sends the version query (and
-// nothing else, ever) and judges the reply as soon as it is in. Many probes
-// can ask many ports at the same time. A found instrument's port stays open
-// in the probe's own Modem.
+#include <functional>
+#include <memory>
+
+// The one way to ask a port for the instrument's version, for every front
+// end: opens it, drains it, sends the version query (and nothing else,
+// ever) without waiting for the line, and judges the reply as soon as its
+// bytes are in, or when the reply wait is over. Many probes can ask many
+// ports at the same time. A found instrument's port stays open in the
+// probe's Modem: its own, or the caller's.
 class PortProbe : public QObject
 {
     Q_OBJECT
 
 public:
     enum class Result { Pending, Found, NoReply, Refused, Unavailable };
+    // Room for all a port can hold before the query (its input queue is
+    // SerialLine::QueueBytes), so one read drains it; and for the reply.
+    static constexpr int DrainBytes = 8004;
 
+    // Asks portName through a Modem of its own.
     explicit PortProbe(const QString &portName, QObject *parent = nullptr);
+    // Asks through the caller's Modem, which must outlive the probe.
+    explicit PortProbe(Modem &modem, QObject *parent = nullptr);
 
     // finished() follows, also when the port does not open.
     void start(int baudRate = Modem::DefaultBaudRate);
+    // Asks portName at the Modem's rate. False when it did not open;
+    // drain runs once the port is open, before the query goes out.
+    bool start(const QString &portName, const std::function<void()> &drain);
+    // Judges what has come in so far, now; nothing once judged.
+    void judgeNow();
 
     QString portName() const { return name; }
     Result result() const { return outcome; }
     int firmwareVersion() const { return version; }
+    // The reply's bytes 2 and 3, from every complete reply.
+    QString replyTag() const { return tag; }
+    // The first VersionReply::Size bytes read, as far as they came.
+    const char *replyBytes() const { return reply; }
     Modem &modem() { return line; }
 
 signals:
@@ -33,12 +53,15 @@ signals:
 
 private:
     void takeReply();
-    void judge();
     void end(Result result);
 
+    std::unique_ptr<Modem> ownLine;
+    Modem &line;
     QString name;
-    Modem line;
     QTimer replyWait;
     Result outcome = Result::Pending;
     int version = 0;
+    quint64 asks = 0;
+    QString tag;
+    char reply[VersionReply::Size] = {};
 };

@@ -1,7 +1,8 @@
 // The look-up behind the hint after a silent port, "did the last write to
 // this device end unfinished?", in a record of a year of production (50 MB),
 // against reading the whole record as it used to be read.
-#include "device/FlashRecord.h"
+#include "device/FlashRecordFacts.h"
+#include "record/FlashRecord.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -34,12 +35,12 @@ qint64 writeRecord(const QString &path)
     facts.program = QString::fromLatin1(FlashRecord::ProgramFlasher);
     facts.file = QStringLiteral("/srv/firmware/instrument-v2.17.hex");
     facts.device = QStringLiteral("/dev/ttyUSB-once");
-    file.write(QJsonDocument(FlashRecord::entry(facts)).toJson(QJsonDocument::Compact) + '\n');
+    file.write(QJsonDocument(facts.entry()).toJson(QJsonDocument::Compact) + '\n');
     for (int i = 0; file.size() < RecordBytes; ++i) {
         facts.port = QStringLiteral("COM%1").arg(i % Ports + 1);
         facts.device = portDevice(i % Ports);
         facts.outcome = i % 10 == 3 ? FlashOutcome(FlashOutcome::Failure::NoReply, true, 301, 1008) : FlashOutcome();
-        file.write(QJsonDocument(FlashRecord::entry(facts)).toJson(QJsonDocument::Compact) + '\n');
+        file.write(QJsonDocument(facts.entry()).toJson(QJsonDocument::Compact) + '\n');
     }
     return file.size();
 }

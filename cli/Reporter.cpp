@@ -3,7 +3,7 @@
 #include "cli/Console.h"
 #include "device/VersionReply.h"
 #include "device/WriteSession.h"
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "serial/PortIdentity.h"
 
 #include <QJsonDocument>

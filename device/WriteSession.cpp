@@ -1,6 +1,6 @@
 #include "device/WriteSession.h"
 
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "image/HexLoader.h"
 
 #include <QDir>
@@ -65,7 +65,7 @@ void WriteSession::end(bool written)
     facts.firmwareBefore = where.firmwareBefore;
     facts.outcome = writer.outcome();
     facts.seconds = took;
-    entry = FlashRecord::entry(facts);
+    entry = facts.entry();
     record.append(entry);
     emit finished(written);
 }

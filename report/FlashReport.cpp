@@ -3,7 +3,7 @@
 #include "report/RecordReader.h"
 #include "report/ReportPage.h"
 
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "userfile/UserFile.h"
 
 #include <QDir>

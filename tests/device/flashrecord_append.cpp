@@ -1,6 +1,7 @@
 // Appends COUNT long records to PATH as fast as it can, so that two of it
 // running at once would interleave their lines if appending let them.
-#include "device/FlashRecord.h"
+#include "device/FlashRecordFacts.h"
+#include "record/FlashRecord.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +19,7 @@ int main(int argc, char *argv[])
     // Longer than a pipe's atomic write and a page.
     facts.file = QString(70000, QLatin1Char('x'));
     FlashRecord record(QString::fromLocal8Bit(argv[1]));
-    const QJsonObject entry = FlashRecord::entry(facts);
+    const QJsonObject entry = facts.entry();
     int left = std::atoi(argv[2]);
     QObject::connect(&record, &FlashRecord::appended, [&](bool written) {
         if (!written) {

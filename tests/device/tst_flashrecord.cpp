@@ -1,6 +1,7 @@
 #include "PtyPeer.h"
 
-#include "device/FlashRecord.h"
+#include "device/FlashRecordFacts.h"
+#include "record/FlashRecord.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -109,7 +110,7 @@ void FlashRecordTest::entryHoldsEveryFact()
     facts.imageLength = 255;
     facts.outcome = FlashOutcome(FlashOutcome::Failure::NoReply, true, 2, 4);
     facts.seconds = 3.14159;
-    const QJsonObject entry = FlashRecord::entry(facts);
+    const QJsonObject entry = facts.entry();
 
     QStringList keys = AllKeys;
     keys.sort();
@@ -150,7 +151,7 @@ void FlashRecordTest::outcomesAreNamedForScripts()
     QFETCH(FlashOutcome, outcome);
     FlashRecordFacts facts;
     facts.outcome = outcome;
-    const QJsonObject entry = FlashRecord::entry(facts);
+    const QJsonObject entry = facts.entry();
     QTEST(entry["result"].toString(), "result");
     QTEST(entry["failure"], "failure");
     QTEST(entry["block"].toInt(), "block");
@@ -164,10 +165,10 @@ void FlashRecordTest::appendsToTheUsersDataFolder()
     QCOMPARE(record.path(), home->filePath("share/zirbelwerk/flash-record.jsonl"));
     FlashRecordFacts facts;
     facts.program = FlashRecord::ProgramWindow;
-    QVERIFY2(appendNow(record, FlashRecord::entry(facts)), qPrintable(record.errorString()));
+    QVERIFY2(appendNow(record, facts.entry()), qPrintable(record.errorString()));
     const QByteArray first = recordLines(record.path()).value(0);
     facts.outcome = FlashOutcome(FlashOutcome::Failure::NoReply, true, 1, 1);
-    QVERIFY(appendNow(record, FlashRecord::entry(facts)));
+    QVERIFY(appendNow(record, facts.entry()));
     const QList<QByteArray> lines = recordLines(record.path());
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], first);
@@ -180,7 +181,7 @@ void FlashRecordTest::unwritableRecordSaysWhy()
     QFile blocker(home->filePath("share"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     FlashRecord record;
-    QVERIFY(!appendNow(record, FlashRecord::entry({})));
+    QVERIFY(!appendNow(record, FlashRecordFacts{}.entry()));
     QVERIFY2(record.errorString().startsWith("Flash-Protokoll nicht geschrieben: " + record.path()),
              qPrintable(record.errorString()));
 }
@@ -219,7 +220,7 @@ void FlashRecordTest::brokenLastLineIsNotAppendedOnto()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("{\"b\":2,\"trunc");
     file.close();
-    QVERIFY(appendNow(record, FlashRecord::entry({})));
+    QVERIFY(appendNow(record, FlashRecordFacts{}.entry()));
     const QList<QByteArray> lines = recordLines(record.path());
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0], QByteArray("{\"b\":2,\"trunc"));
@@ -245,7 +246,7 @@ void FlashRecordTest::recordThatIsNoFileIsRefusedAtOnce()
     FlashRecord record(path);
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(!appendNow(record, FlashRecord::entry({})));
+    QVERIFY(!appendNow(record, FlashRecordFacts{}.entry()));
     QVERIFY(clock.elapsed() < 1000);
     QVERIFY2(record.errorString().endsWith("keine gewoehnliche Datei"), qPrintable(record.errorString()));
 }
@@ -293,7 +294,7 @@ void FlashRecordTest::linksInSharedFoldersAreFollowedOnlyWhenOwn()
     if (foreignLink)
         QCOMPARE(::lchown(link.constData(), 65534, 65534), 0);
     FlashRecord record(folder.filePath("record.jsonl"));
-    QCOMPARE(appendNow(record, FlashRecord::entry({})), written);
+    QCOMPARE(appendNow(record, FlashRecordFacts{}.entry()), written);
     QCOMPARE(QFileInfo(target).exists(), targetExists);
     QCOMPARE(QFileInfo(target).size() > 0, written);
 }
@@ -320,7 +321,7 @@ void FlashRecordTest::heldLockIsWaitedForOnTheEventLoop()
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
     ticker.start(10);
-    QCOMPARE(appendNow(record, FlashRecord::entry({})), written);
+    QCOMPARE(appendNow(record, FlashRecordFacts{}.entry()), written);
     QVERIFY2(ticks >= 5, "the event loop stood still while the lock was held");
     QCOMPARE(recordLines(record.path()).size(), written ? 1 : 0);
     if (!written)
@@ -333,7 +334,7 @@ void FlashRecordTest::lastWriteIsFoundFromTheEnd()
     FlashRecordFacts facts;
     facts.device = QStringLiteral("/dev/ttyUSB0");
     facts.outcome = FlashOutcome(FlashOutcome::Failure::NoReply, true, 1, 4);
-    QVERIFY(appendNow(record, FlashRecord::entry(facts)));
+    QVERIFY(appendNow(record, facts.entry()));
     QFile file(record.path());
     QVERIFY(file.open(QIODevice::Append));
     file.write("not json /dev/ttyUSB1\n{\"device\":\"/dev/ttyUSB0\",\"res");
@@ -341,7 +342,7 @@ void FlashRecordTest::lastWriteIsFoundFromTheEnd()
     QVERIFY(record.lastWriteUnfinished(QStringLiteral("/dev/ttyUSB0")));
     QVERIFY(!record.lastWriteUnfinished(QStringLiteral("/dev/ttyUSB1")));
     facts.outcome = FlashOutcome(FlashOutcome::Failure::None, true, 4, 4);
-    QVERIFY(appendNow(record, FlashRecord::entry(facts)));
+    QVERIFY(appendNow(record, facts.entry()));
     QVERIFY(!record.lastWriteUnfinished(QStringLiteral("/dev/ttyUSB0")));
 }
 

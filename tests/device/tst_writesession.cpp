@@ -1,7 +1,7 @@
 #include "FlashStreamCheck.h"
 #include "ScriptedLine.h"
 
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "device/WriteSession.h"
 
 #include <QSignalSpy>

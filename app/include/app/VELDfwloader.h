@@ -2,7 +2,7 @@
 
 #include "ui_VELDfwloader.h"
 
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "device/SearchStep.h"
 #include "stop/StopPolicy.h"
 #include "device/WriteSession.h"

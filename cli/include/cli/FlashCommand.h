@@ -5,7 +5,7 @@
 #include "cli/ProgressPrinter.h"
 #include "cli/Reporter.h"
 #include "device/DeviceSearch.h"
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "stop/StopPolicy.h"
 #include "stop/StopSignals.h"
 #include "device/WriteSession.h"

@@ -4,7 +4,7 @@
 #include "cli/FirmwareCheck.h"
 #include "cli/Reporter.h"
 #include "device/FlashOutcome.h"
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 #include "device/PortProbe.h"
 #include "stop/StopPolicy.h"
 #include "stop/StopSignals.h"

@@ -3,6 +3,7 @@
 #include "device/FlashOutcome.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <QtGlobal>
 
@@ -22,4 +23,8 @@ struct FlashRecordFacts
     qint32 imageLength = 0;
     FlashOutcome outcome;              // result, failure, message, block and blocks
     double seconds = 0;                // from the start command to the outcome
+
+    // The record's line: the facts with time, version, host, user and the
+    // port's USB identity.
+    QJsonObject entry() const;
 };

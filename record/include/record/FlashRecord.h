@@ -1,7 +1,5 @@
 #pragma once
 
-#include "device/FlashRecordFacts.h"
-
 #include <QByteArrayList>
 #include <QDeadlineTimer>
 #include <QJsonObject>
@@ -27,15 +25,16 @@ public:
     static constexpr const char *ProgramWindow = "zirbelwerk";
     static constexpr const char *ProgramFlasher = "zirbelwerk-flash";
     static constexpr std::chrono::milliseconds LockWait {2000};
+    // What a line's last write is known by.
+    static constexpr const char *DeviceKey = "device";
+    static constexpr const char *ResultKey = "result";
+    static constexpr const char *ResultWritten = "written";
 
     // $XDG_DATA_HOME/zirbelwerk/flash-record.jsonl on Linux.
     static QString defaultPath();
 
     explicit FlashRecord(QString path = defaultPath(), QObject *parent = nullptr);
     ~FlashRecord() override;
-
-    // The facts with time, version, host, user and the port's USB identity.
-    static QJsonObject entry(const FlashRecordFacts &facts);
 
     // Queues the line; appended() follows for it, also when it fails. Lines
     // queued while an earlier one waits for the lock share its wait and go

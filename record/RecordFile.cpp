@@ -1,4 +1,4 @@
-#include "device/RecordFile.h"
+#include "record/RecordFile.h"
 
 #include "userfile/UserFile.h"
 

@@ -1,10 +1,6 @@
-#include "device/FlashRecord.h"
+#include "record/FlashRecord.h"
 
-#include "device/RecordFile.h"
-#include "device/VersionReply.h"
-
-#include "serial/PortIdentity.h"
-#include "zwversion.h"
+#include "record/RecordFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -12,76 +8,17 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QStandardPaths>
-#include <QSysInfo>
-
-#include <cmath>
 
 namespace {
 
-const QString DeviceKey = QStringLiteral("device");
-const QString ResultKey = QStringLiteral("result");
-const QString ResultWritten = QStringLiteral("written");
+const QString DeviceKey = QLatin1String(FlashRecord::DeviceKey);
+const QString ResultKey = QLatin1String(FlashRecord::ResultKey);
+const QString ResultWritten = QLatin1String(FlashRecord::ResultWritten);
 constexpr std::chrono::milliseconds LockRetry {20};
 // A few thousand lines: far more than a production line writes between
 // two writes to one port.
 constexpr qint64 TailBytes = 4 * 1024 * 1024;
 constexpr qint64 TailChunk = 64 * 1024;
-
-QJsonValue textOrNull(const QString &text)
-{
-    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
-}
-
-QString resultOf(const FlashOutcome &outcome)
-{
-    if (outcome.isWritten())
-        return ResultWritten;
-    if (outcome.failure() == FlashOutcome::Failure::Interrupted)
-        return QStringLiteral("interrupted");
-    return QStringLiteral("failed");
-}
-
-void addSurroundings(QJsonObject &entry)
-{
-    entry[QStringLiteral("time")] = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    entry[QStringLiteral("version")] = QStringLiteral(ZW_VERSION);
-    entry[QStringLiteral("host")] = textOrNull(QSysInfo::machineHostName());
-    entry[QStringLiteral("user")] = textOrNull(RecordFile::userName());
-}
-
-void addPort(QJsonObject &entry, const FlashRecordFacts &facts)
-{
-    const PortIdentity identity = PortIdentity::of(facts.device);
-    entry[QStringLiteral("port")] = textOrNull(facts.port);
-    entry[DeviceKey] = textOrNull(facts.device);
-    entry[QStringLiteral("usb_vid")] = textOrNull(PortIdentity::hexId(identity.vendorId));
-    entry[QStringLiteral("usb_pid")] = textOrNull(PortIdentity::hexId(identity.productId));
-    entry[QStringLiteral("usb_serial")] = textOrNull(identity.serialNumber);
-    entry[QStringLiteral("usb_description")] = textOrNull(identity.description);
-    const auto version = facts.firmwareBefore;
-    entry[QStringLiteral("firmware_before")] =
-            version ? QJsonValue(VersionReply::versionText(*version)) : QJsonValue();
-}
-
-void addFile(QJsonObject &entry, const FlashRecordFacts &facts)
-{
-    const bool known = !facts.file.isEmpty();
-    entry[QStringLiteral("file")] = textOrNull(facts.file);
-    entry[QStringLiteral("file_size")] = known ? QJsonValue(facts.fileSize) : QJsonValue();
-    entry[QStringLiteral("file_sha256")] = textOrNull(QString::fromLatin1(facts.fileSha256.toHex()));
-    entry[QStringLiteral("image_length")] = facts.imageLength;
-}
-
-void addOutcome(QJsonObject &entry, const FlashRecordFacts &facts)
-{
-    const FlashOutcome &outcome = facts.outcome;
-    entry[QStringLiteral("blocks")] = outcome.blockTotal();
-    entry[ResultKey] = resultOf(outcome);
-    entry[QStringLiteral("failure")] = textOrNull(outcome.code());
-    entry[QStringLiteral("message")] = outcome.fullText();
-    entry[QStringLiteral("block")] = outcome.blockReached();
-    entry[QStringLiteral("seconds")] = std::round(facts.seconds * 1000) / 1000;
-}
 
 // The result of the device's line, if this line is one; a line that
 // does not name the device is not parsed at all.
@@ -142,17 +79,6 @@ FlashRecord::~FlashRecord()
     // Whoever listened may be gone already.
     blockSignals(true);
     abandon();
-}
-
-QJsonObject FlashRecord::entry(const FlashRecordFacts &facts)
-{
-    QJsonObject entry;
-    addSurroundings(entry);
-    entry[QStringLiteral("program")] = facts.program;
-    addPort(entry, facts);
-    addFile(entry, facts);
-    addOutcome(entry, facts);
-    return entry;
 }
 
 void FlashRecord::append(const QJsonObject &entry)

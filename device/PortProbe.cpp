@@ -23,10 +23,14 @@ PortProbe::PortProbe(Modem &modem, QObject *parent)
 void PortProbe::start(int baudRate)
 {
     line.setBaudRate(baudRate);
-    start(name, [this] {
+    const bool opened = start(name, [this] {
         char stale[DrainBytes];
         line.readData(stale, sizeof stale);
     });
+    if (!opened)
+        return;
+    connect(line.device(), &QIODevice::readyRead, this, &PortProbe::takeReply);
+    replyWait.start(SearchTiming::ReplyWait);
 }
 
 bool PortProbe::start(const QString &portName, const std::function<void()> &drain)
@@ -51,8 +55,6 @@ bool PortProbe::start(const QString &portName, const std::function<void()> &drai
     // Not Modem::writeString: a stalled line must not hold up the caller.
     QIODevice *port = line.device();
     port->write(VersionReply::Query);
-    connect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
-    replyWait.start(SearchTiming::ReplyWait);
     return true;
 }
 

@@ -1,10 +1,17 @@
 #include "DebugCapture.h"
+#include "PtyPeer.h"
 #include "SimInstrument.h"
 #include "WindowProbe.h"
 
 #include "serial/Modem.h"
 
 #include <QDir>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSignalSpy>
@@ -89,6 +96,7 @@ private slots:
     void nothingBeforeTheEventLoop();
 #ifndef Q_OS_WIN
     void endlessSearchDoesNotLeak();
+    void stalledLineLeavesTheWindowFree();
 #endif
 };
 
@@ -281,6 +289,40 @@ void SearchTest::endlessSearchDoesNotLeak()
     QVERIFY(probe.modem()->children().size() <= 1);
     silent.stop();
     QVERIFY(silent.report().value(QStringLiteral("queries")).toInt() >= 9);
+}
+#endif
+
+#ifndef Q_OS_WIN
+// A line whose far end takes nothing (its output queue full): the query
+// must not hold up the window while it waits for room.
+void SearchTest::stalledLineLeavesTheWindowFree()
+{
+    PtyPeer peer;
+    QVERIFY(peer.isValid());
+    const int filler = ::open(QFile::encodeName(peer.devicePath()).constData(), O_WRONLY | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(filler >= 0);
+    const QByteArray block(512, 'x');
+    while (::write(filler, block.constData(), size_t(block.size())) > 0) {
+    }
+    QCOMPARE(errno, EAGAIN);
+    usePorts({peer.devicePath()});
+    VELDfwloader window;
+    WindowProbe probe(window);
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer ticks;
+    connect(&ticks, &QTimer::timeout, this, [&] {
+        if (sinceTick.isValid())
+            longestGap = qMax(longestGap, sinceTick.elapsed());
+        sinceTick.start();
+    });
+    ticks.start(10);
+    // Two rounds of asking and giving up.
+    QTRY_VERIFY_WITH_TIMEOUT(!probe.portOpen() && probe.searchTimer()->remainingTime() > 100, 3000);
+    QTest::qWait(1200);
+    ::close(filler);
+    // Writing it used to wait up to a second.
+    QVERIFY2(longestGap < 400, qPrintable(QString::number(longestGap)));
 }
 #endif
 

@@ -31,10 +31,12 @@ public:
     // Asks through the caller's Modem, which must outlive the probe.
     explicit PortProbe(Modem &modem, QObject *parent = nullptr);
 
+    // Judged as soon as the reply is in, or after the reply wait;
     // finished() follows, also when the port does not open.
     void start(int baudRate = Modem::DefaultBaudRate);
-    // Asks portName at the Modem's rate. False when it did not open;
-    // drain runs once the port is open, before the query goes out.
+    // For a caller with steps of its own: asks portName at the Modem's
+    // rate and leaves the judging to judgeNow(). False when the port did
+    // not open; drain runs once it is open, before the query goes out.
     bool start(const QString &portName, const std::function<void()> &drain);
     // Judges what has come in so far, now; nothing once judged.
     void judgeNow();

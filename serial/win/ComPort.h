@@ -4,6 +4,8 @@
 #include <QIODevice>
 #include <QString>
 
+#include "serial/SerialLine.h"
+
 #include <qt_windows.h>
 
 #include <array>
@@ -28,7 +30,7 @@ public:
     bool open(OpenMode mode) override;
     void close() override;
     // 8N1 at the rate, DTR and RTS raised where the driver can, no flow
-    // control, reads that return at once, 4096-byte driver queues. Starts
+    // control, reads that return at once, driver queues of queueBytes. Starts
     // reading.
     bool configure(int baudRate, qint64 queueBytes);
     // The system's error code of the last failed step, 0 when none failed.
@@ -66,7 +68,7 @@ private:
     {
         OVERLAPPED overlapped {};
         ComPort *port = nullptr;
-        std::array<char, 4096> chunk {};
+        std::array<char, SerialLine::QueueBytes> chunk {};
     };
 
     static void CALLBACK readDone(DWORD error, DWORD count, OVERLAPPED *overlapped);
@@ -92,7 +94,7 @@ private:
     HANDLE port = INVALID_HANDLE_VALUE;
     DWORD lastError = 0;
     bool gone = false;
-    qint64 inputLimit = 4096;
+    qint64 inputLimit = SerialLine::QueueBytes;
 
     ReadIo *readIo = nullptr;
     OVERLAPPED byteIo {};

@@ -2,7 +2,6 @@
 
 #include "device/DialogueText.h"
 #include "serial/Modem.h"
-#include "serial/PortNames.h"
 
 #include <QDebug>
 #include <QLabel>
@@ -39,7 +38,7 @@ WriteSession::Target VELDfwloader::writeTarget() const
 {
     if (!instrumentFound())
         return {};
-    return {portName, PortNames::devicePath(portName), firmwareVersion};
+    return {portName, modem->devicePath(), firmwareVersion};
 }
 
 void VELDfwloader::showBlockProgress(int released, int blocks)

@@ -77,7 +77,7 @@ void FlashCommand::onFound(const QString &name, int firmwareVersion)
 {
     reporter.say(DialogueText::found(withDevicePath(name)));
     reporter.say(DialogueText::firmwareVersion(firmwareVersion));
-    const WriteSession::Target target {name, PortNames::devicePath(name), firmwareVersion};
+    const WriteSession::Target target {name, modem.devicePath(), firmwareVersion};
     reporter.found(target.port, target.device, firmwareVersion);
     session = std::make_unique<WriteSession>(FlashRecord::ProgramFlasher, record);
     session->fileAccepted(firmware.path(), firmware.loader());
@@ -151,7 +151,7 @@ void FlashCommand::onStopSignal(int number)
 
 QString FlashCommand::withDevicePath(const QString &name) const
 {
-    const QString path = PortNames::devicePath(name);
+    const QString path = modem.devicePath().isEmpty() ? PortNames::devicePath(name) : modem.devicePath();
     if (path.isEmpty() || path == name)
         return name;
     return QStringLiteral("%1 (%2)").arg(name, path);

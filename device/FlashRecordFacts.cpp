@@ -37,7 +37,7 @@ void addSurroundings(QJsonObject &entry)
 
 void addPort(QJsonObject &entry, const FlashRecordFacts &facts)
 {
-    const PortIdentity identity = PortIdentity::of(facts.device);
+    const PortIdentity &identity = facts.usb;
     entry[QStringLiteral("port")] = textOrNull(facts.port);
     entry[QLatin1String(FlashRecord::DeviceKey)] = textOrNull(facts.device);
     entry[QStringLiteral("usb_vid")] = textOrNull(PortIdentity::hexId(identity.vendorId));

@@ -36,6 +36,8 @@ bool WriteSession::start(QIODevice *line, const Target &target, const FirmwareIm
     if (running || writer.isRunning())
         return false;
     where = target;
+    // Now, while it is there: a pulled adapter has no identity at the end.
+    facts.usb = PortIdentity::of(target.device);
     facts.imageLength = imageLength;
     took = 0;
     clock.start();

@@ -51,6 +51,7 @@ bool Modem::openPort(const QString &name)
         return false;
     }
     line = SerialLine::create(path, this);
+    openedPath = path;
     if (!line->open()) {
         reportOpenFailure(name, path);
         releasePort();

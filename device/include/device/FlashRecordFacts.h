@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/FlashOutcome.h"
+#include "serial/PortIdentity.h"
 
 #include <QByteArray>
 #include <QJsonObject>
@@ -16,6 +17,7 @@ struct FlashRecordFacts
     QString program;                   // "zirbelwerk" or "zirbelwerk-flash"
     QString port;                      // COMn as the user knows it, or the path given
     QString device;                    // device path
+    PortIdentity usb;                  // the device's USB adapter, as at the start
     std::optional<int> firmwareBefore; // 123 is recorded as "V1.23"
     QString file;                      // absolute path of the HEX file
     qint64 fileSize = 0;

@@ -38,6 +38,9 @@ public:
     // port asynchronously instead of through the blocking calls above;
     // SerialLine::of() has what a port has beyond a QIODevice.
     QIODevice *device() const;
+    // The device path the open port was found at when it opened, or empty:
+    // a COM name is looked up once, so later steps name the same device.
+    QString devicePath() const { return device() ? openedPath : QString(); }
     // Why the last openPort failed, in the user's language, with the device
     // path and what to do; empty after success.
     QString errorString() const { return lastFault.text(); }
@@ -60,6 +63,7 @@ private:
     void dropLostPort();
 
     SerialLine *line = nullptr;
+    QString openedPath;
     DeviceLock deviceLock;
     int baudRate = DefaultBaudRate;
     PortFault lastFault;

@@ -265,11 +265,7 @@ Section Uninstall
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
 !ifdef STATION
     Delete "${STATION_LINK}"
-    ; The extension only while it is still the station's.
-    ReadRegStr $1 HKLM "${STATION_EXTENSION}" ""
-    ${If} $1 == "ZirbelWerk.Station"
-        DeleteRegKey HKLM "${STATION_EXTENSION}"
-    ${EndIf}
+    DeleteRegKey HKLM "${STATION_EXTENSION}"
     DeleteRegKey HKLM "${STATION_CLASS}"
     System::Call "${ASSOCIATIONS_CHANGED}"
 !endif

@@ -1,6 +1,6 @@
-; ZirbelWerk for all users of 64-bit Windows. installer.sh builds it and
-; defines VERSION, STAGE (the folder of files to install), FILES (the
-; macros that install and delete exactly those files), SIZE_KB and OUTFILE.
+; ZirbelWerk for all users of 64-bit Windows. package.cmake builds it and
+; defines VERSION, STAGE (the installed build: the files to install), FILES
+; (the macro that deletes exactly those files), SIZE_KB and OUTFILE.
 
 Unicode true
 Target amd64-unicode
@@ -21,6 +21,16 @@ ManifestDPIAware true
 ; KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY
 !define PATH_KEY_ACCESS 0x103
 !define LINK "$SMPROGRAMS\ZirbelWerk.lnk"
+; The station, where the build has it: its Start-menu entry, and its files
+; open in it.
+!if /FileExists "${STAGE}/zirbelwerk-station.exe"
+    !define STATION "$INSTDIR\zirbelwerk-station.exe"
+    !define STATION_LINK "$SMPROGRAMS\ZirbelWerk Station.lnk"
+    !define STATION_CLASS "Software\Classes\ZirbelWerk.Station"
+    !define STATION_EXTENSION "Software\Classes\.zwstation"
+    ; SHCNE_ASSOCCHANGED: Explorer shows the new icons and verbs at once.
+    !define ASSOCIATIONS_CHANGED "shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)"
+!endif
 ; The window's settings, as Qt keeps them for its organisation and name.
 !define SETTINGS_KEY "HKEY_CURRENT_USER\Software\ORV\Kolibar"
 
@@ -209,12 +219,15 @@ FunctionEnd
 
 Section
     Call RemovePrevious
-    !insertmacro ZW_INSTALL_FILES
-    WriteUninstaller "$INSTDIR\uninstall.exe"
-
-    ; The window finds its icon file in the working directory.
+    ; Also the working directory of the links: the window finds its icon
+    ; file there.
     SetOutPath "$INSTDIR"
+    File /r "${STAGE}/*"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
     CreateShortCut "${LINK}" "$INSTDIR\zirbelwerk.exe" "" "$INSTDIR\zirbelwerk.exe" 0
+!ifdef STATION
+    CreateShortCut "${STATION_LINK}" "${STATION}" "" "${STATION}" 0
+!endif
 
     ClearErrors
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "ZirbelWerk"
@@ -227,6 +240,13 @@ Section
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" ${SIZE_KB}
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+!ifdef STATION
+    WriteRegStr HKLM "${STATION_EXTENSION}" "" "ZirbelWerk.Station"
+    WriteRegStr HKLM "${STATION_CLASS}" "" "ZirbelWerk Station"
+    WriteRegStr HKLM "${STATION_CLASS}\DefaultIcon" "" "${STATION},0"
+    WriteRegStr HKLM "${STATION_CLASS}\shell\open\command" "" '"${STATION}" "%1"'
+    System::Call "${ASSOCIATIONS_CHANGED}"
+!endif
     ${If} ${Errors}
         MessageBox MB_ICONSTOP "$(RegistryFailed)" /SD IDOK
         SetErrorLevel 2
@@ -243,6 +263,12 @@ Section Uninstall
     Call un.EditPath
     Delete "${LINK}"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
+!ifdef STATION
+    Delete "${STATION_LINK}"
+    DeleteRegKey HKLM "${STATION_EXTENSION}"
+    DeleteRegKey HKLM "${STATION_CLASS}"
+    System::Call "${ASSOCIATIONS_CHANGED}"
+!endif
     !insertmacro ZW_UNINSTALL_FILES
     Delete "$INSTDIR\uninstall.exe"
     DetailPrint "$(Kept)"

@@ -1,8 +1,19 @@
-# Sourced by test.sh, wine-run.sh and the Wine benchmark. A Wine prefix
+# Sourced by fixture.sh, wine-run.sh, the Windows installer's tests and the
+# Wine benchmark. A Wine prefix
 # whose COM ports lead nowhere but where the caller links them: Wine links
 # COM1 and on to the machine's serial ports (/dev/ttyS*, ttyUSB*, ttyACM*)
 # whenever a session of the prefix starts. One session, kept for the whole
 # run, has those links removed; a port without a link is missing, as on a PC.
+
+# What the tests' fixtures made (fixture.sh), in the build's folder that
+# ZW_WINE_DIR names: the prefix, the simulators' folder, the display.
+zw_wine_env() {
+    : "${ZW_WINE_DIR:?ZW_WINE_DIR names no folder: run the Windows tests through ctest}"
+    export WINEPREFIX="$ZW_WINE_DIR/prefix" ZW_SIM_FOLDER="$ZW_WINE_DIR/sims" WINEARCH=win64 WINEDEBUG=-all
+    # No desktop entries for the installer's Start-menu links.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+    if [ -s "$ZW_WINE_DIR/display" ]; then export DISPLAY=":$(cat "$ZW_WINE_DIR/display")"; fi
+}
 
 # The server of $WINEPREFIX, if it runs.
 zw_wine_server_pid() {

@@ -6,19 +6,20 @@
 # one record at once, the installed window starts and searches; then the
 # silent removal leaves the record.
 #   installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD
-# WINEPREFIX must name a running session whose COM ports lead nowhere
-# (prefix.sh); COM1 is linked here to each simulator in turn.
+# CTest runs it on the display and in the prefix of its fixtures
+# (ZW_WINE_DIR), whose COM ports lead nowhere; COM1 is linked here to each
+# simulator in turn.
 set -euo pipefail
 [ $# -eq 3 ] || { echo "usage: installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD" >&2; exit 2; }
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-source "$root/scripts/windows/checks.sh"
+source "$root/tests/windows/checks.sh"
+source "$root/scripts/windows/prefix.sh"
+zw_wine_env
 setup="$(realpath "$1")"
 win_build="$(cd "$2" && pwd)"
 simulator="$(cd "$3" && pwd)/sim/zirbelwerk-sim"
-: "${WINEPREFIX:?installed-test.sh needs WINEPREFIX}"
 # German, as a German Windows speaks; the locale is for Wine, not this shell.
 wine=(env LANG=de_DE.UTF-8 LC_ALL=de_DE.UTF-8 /usr/lib/wine/wine64)
-export WINEDEBUG=-all WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
 demo="$root/sim/demo/demo.hex"
 folder="$WINEPREFIX/drive_c/Program Files/ZirbelWerk"
 link="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZirbelWerk.lnk"
@@ -137,7 +138,7 @@ wait "$first" || true
 check "two processes appending at once: 200 whole lines" \
     whole_lines "$WINEPREFIX/drive_c/two-writers.jsonl" 100
 
-# The installed window, on its own platform plugin (DISPLAY from test.sh): it
+# The installed window, on its own platform plugin (the fixtures' display): it
 # starts and asks COM1 for the instrument.
 start_sim window
 "${wine[@]}" 'C:\Program Files\ZirbelWerk\zirbelwerk.exe' >/dev/null 2>&1 &

@@ -3,49 +3,30 @@
 # older version, then over itself; then removes it, and checks what each
 # step leaves behind. Between, the installer and the uninstaller as a user
 # sees them, in German and in English, and the installer on Windows 7:
-#   bash scripts/windows/installer-test.sh zirbelwerk-<version>-setup.exe
-# Uses the Wine prefix in WINEPREFIX when one is given, else makes its own
-# under /tmp, and the display in DISPLAY when one is given, else its own
-# Xvfb. Prints each check; fails on the first that does not hold.
+#   bash tests/windows/installer-test.sh zirbelwerk-<version>-setup.exe
+# CTest runs it on the display and in the prefix of its fixtures
+# (ZW_WINE_DIR). Prints each check; fails on the first that does not hold.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
+root="$(cd "$here/../.." && pwd)"
 [ $# -eq 1 ] || { echo "usage: installer-test.sh SETUP.exe" >&2; exit 2; }
 setup="$(realpath "$1")"
 source "$here/checks.sh"
-source "$here/prefix.sh"
+source "$root/scripts/windows/prefix.sh"
+zw_wine_env
 version=$(setup_version "$setup")
 [ -n "$version" ] || { echo "installer-test.sh: $setup is no zirbelwerk-<version>-setup.exe" >&2; exit 2; }
 
 wine=/usr/lib/wine/wine64
-export WINEDEBUG=-all
-# No desktop entries for the test's Start-menu link.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=};winemenubuilder.exe=d"
 work="$(mktemp -d /tmp/zw-installer-test.XXXXXX)"
-xvfb_pid=""
-cleanup() {
-    if [ -n "${own_prefix:-}" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
-    [ -z "$xvfb_pid" ] || kill "$xvfb_pid" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-if [ -z "${WINEPREFIX:-}" ]; then
-    export WINEPREFIX="$work/prefix"
-    own_prefix=1
-    "$wine" wineboot -i >/dev/null 2>&1
-    zw_wine_no_debugger "$wine"
-    zw_wine_windows "$wine" win10
-fi
-if [ -z "${DISPLAY:-}" ]; then
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export DISPLAY=":$(cat "$work/display")"
-fi
+trap 'rm -rf "$work"' EXIT
 zw_german_locale
 
 c="$WINEPREFIX/drive_c"
 folder="$c/Program Files/ZirbelWerk"
 link="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZirbelWerk.lnk"
+station_link="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZirbelWerk Station.lnk"
+station_command='HKLM\Software\Classes\ZirbelWerk.Station\shell\open\command'
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZirbelWerk'
 environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 settings_key='HKCU\Software\ORV\Kolibar'
@@ -54,6 +35,8 @@ entry='C:\Program Files\ZirbelWerk'
 value() { "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 machine_path() { value "$environment_key" Path; }
 present() { "$wine" reg query "$@" >/dev/null 2>&1; }
+# A key's default value, whatever Wine calls it in this language.
+default() { "$wine" reg query "$1" /ve 2>/dev/null | tr -d '\r' | sed -n 's/^ *([^)]*) *REG_[A-Z_]* *//p'; }
 # Every line of every file ends in CR LF.
 crlf_only() { ! grep -qv $'\r$' "$@"; }
 # The texts of the installer's window (title part $1), or a press of its
@@ -83,13 +66,13 @@ wait_removed() {
     return 1
 }
 
-# An older version with a file the new one lacks.
-mkdir -p "$work/old/images"
-cp "$here/../../app/resources/images/fwloader.ico" "$work/old/images/"
+# An older version with a file the new one lacks, and with the station.
+mkdir -p "$work/old/images" "$work/old/licences"
+cp "$root/app/resources/images/fwloader.ico" "$work/old/images/"
 echo old >"$work/old/old-only.dll"
-mkdir "$work/old/licences"
+echo station >"$work/old/zirbelwerk-station.exe"
 cp /usr/share/common-licenses/GPL-3 "$work/old/licences/GPL-3.0.txt"
-bash "$here/installer.sh" "$work/old" 0.0.1 "$work/zirbelwerk-0.0.1-setup.exe"
+cmake -DSTAGE="$work/old" -DVERSION=0.0.1 -DOUT="$work" -P "$root/scripts/windows/package.cmake"
 
 check "not installed yet" absent "$uninstall_key"
 # Older than the README's Windows 10: refused, and said so.
@@ -106,8 +89,15 @@ zw_wine_windows "$wine" win10
 path_before="$(machine_path)"
 check "older version installs silently" "$wine" "$work/zirbelwerk-0.0.1-setup.exe" /S
 check "older version installed" test -e "$folder/old-only.dll"
+check "station: Start-menu link" test -f "$station_link"
+check "station: .zwstation opens in it" \
+    test "$(default 'HKLM\Software\Classes\.zwstation')" = ZirbelWerk.Station
+check "station: its open command" \
+    test "$(default "$station_command")" = '"C:\Program Files\ZirbelWerk\zirbelwerk-station.exe" "%1"'
 check "$(basename "$setup") /S over it" "$wine" "$setup" /S
 check "older version's files gone" test ! -e "$folder/old-only.dll"
+check "station's link and file type gone with it" \
+    test ! -e "$station_link" -a -z "$(present 'HKLM\Software\Classes\.zwstation' && echo left)"
 for file in zirbelwerk.exe zirbelwerk-flash.exe images/fwloader.ico platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll imageformats/qico.dll translations/qtbase_de.qm demo.hex \
     licences/README.txt uninstall.exe; do

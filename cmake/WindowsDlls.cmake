@@ -1,0 +1,36 @@
+# Run last by the Windows build's install: beside the installed programs
+# and plugins goes every DLL they import, from the build's bin/ (ZW_DLL_FOLDER),
+# unless every Windows 10 and later has it. A DLL that is neither fails the
+# install, not the user. With --strip the DLLs lose their debug sections too:
+# the package is half the size without them. (file(GET_RUNTIME_DEPENDENCIES)
+# looks for PE imports in lower case, which a Linux folder does not answer.)
+set(system_dlls advapi32 authz comdlg32 d3d9 d3d11 dwmapi dwrite dxgi gdi32 imm32 kernel32 mpr
+    msvcrt netapi32 ole32 oleaut32 setupapi shcore shell32 shlwapi user32 userenv uxtheme
+    version winmm ws2_32 wtsapi32)
+list(JOIN system_dlls "|" system_dlls)
+set(prefix "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}")
+set(queue ${CMAKE_INSTALL_MANIFEST_FILES})
+list(FILTER queue INCLUDE REGEX "\\.(exe|dll)$")
+set(shipped ${queue})
+while(queue)
+    list(POP_FRONT queue file)
+    execute_process(COMMAND ${ZW_OBJDUMP} -p ${file} OUTPUT_VARIABLE dump COMMAND_ERROR_IS_FATAL ANY)
+    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+    list(TRANSFORM imports REPLACE "DLL Name: " "")
+    foreach(dll IN LISTS imports)
+        string(TOLOWER "${dll}" name)
+        list(FIND shipped "${prefix}/${dll}" known)
+        if(name MATCHES "^(api-ms-win-.*|(${system_dlls})\\.dll)$" OR known GREATER -1)
+            continue()
+        elseif(NOT EXISTS "${ZW_DLL_FOLDER}/${dll}")
+            message(FATAL_ERROR "${file} imports ${dll}, which is neither in ${ZW_DLL_FOLDER} nor part of Windows")
+        endif()
+        file(INSTALL "${ZW_DLL_FOLDER}/${dll}" DESTINATION "${prefix}")
+        list(APPEND shipped "${prefix}/${dll}")
+        list(APPEND queue "${prefix}/${dll}")
+    endforeach()
+endwhile()
+list(FILTER shipped INCLUDE REGEX "\\.dll$")
+if(CMAKE_INSTALL_DO_STRIP)
+    execute_process(COMMAND ${ZW_STRIP} --strip-unneeded ${shipped} COMMAND_ERROR_IS_FATAL ANY)
+endif()

@@ -149,6 +149,7 @@ QJsonObject FlashRecord::entry(const FlashRecordFacts &facts)
     QJsonObject entry;
     addSurroundings(entry);
     entry[QStringLiteral("program")] = facts.program;
+    entry[QStringLiteral("station")] = textOrNull(facts.station);
     addPort(entry, facts);
     addFile(entry, facts);
     addOutcome(entry, facts);

@@ -26,6 +26,7 @@ class FlashRecord : public QObject
 public:
     static constexpr const char *ProgramWindow = "zirbelwerk";
     static constexpr const char *ProgramFlasher = "zirbelwerk-flash";
+    static constexpr const char *ProgramStation = "zirbelwerk-station";
     static constexpr std::chrono::milliseconds LockWait {2000};
 
     // $XDG_DATA_HOME/zirbelwerk/flash-record.jsonl on Linux.

@@ -12,7 +12,8 @@
 // texts are recorded as null.
 struct FlashRecordFacts
 {
-    QString program;                   // "zirbelwerk" or "zirbelwerk-flash"
+    QString program;                   // "zirbelwerk", "zirbelwerk-flash" or "zirbelwerk-station"
+    QString station;                   // the station's name; empty elsewhere
     QString port;                      // COMn as the user knows it, or the path given
     QString device;                    // device path
     std::optional<int> firmwareBefore; // 123 is recorded as "V1.23"

@@ -40,7 +40,7 @@ PortFault PortFault::held(const QString &name, const QString &path, const QStrin
 {
     if (!holder.isEmpty())
         return {Kind::Held, tr("Port %1 wird von %2 benutzt").arg(portAndPath(name, path), holder),
-                tr("von %1 benutzt").arg(holder)};
+                tr("von einem anderen Programm benutzt")};
     return {Kind::Held, tr("Port %1 wird von einem anderen Programm benutzt").arg(portAndPath(name, path)),
             tr("von einem anderen Programm benutzt")};
 }

@@ -67,7 +67,7 @@ StationWindow::~StationWindow()
 void StationWindow::showFirmware()
 {
     if (setup.firmware.isEmpty()) {
-        ui->firmwareLabel->setText(tr("Keine Firmware: Datei beim Aufruf nennen oder \"Station speichern...\""));
+        ui->firmwareLabel->setText(tr("Keine Firmware: Datei beim Aufruf nennen oder \"Station speichern…\""));
         ui->firmwareLabel->setStyleSheet(RefusedColour);
         return;
     }

@@ -2,6 +2,7 @@
 
 #include "device/DialogueText.h"
 #include "device/FlashOutcome.h"
+#include "device/WriteSession.h"
 #include "serial/PortFault.h"
 
 #include "ui_SlotTile.h"
@@ -77,6 +78,9 @@ SlotTile::SlotTile(QWidget *parent) : QFrame(parent), ui(std::make_unique<Ui::Sl
     ui->startButton->hide();
     connect(ui->startButton, &QPushButton::clicked, this, &SlotTile::startClicked);
     ui->progressBar->hide();
+    progressPause.setSingleShot(true);
+    progressPause.setInterval(WriteSession::ProgressInterval);
+    connect(&progressPause, &QTimer::timeout, this, &SlotTile::paintProgress);
     showWaiting();
     setCounts(0, 0);
 }
@@ -105,14 +109,25 @@ void SlotTile::showWriting(int released, int total)
 {
     if (current != State::Writing)
         setState(State::Writing, DialogueText::writing(), QString());
-    ui->progressBar->setRange(0, total);
-    ui->progressBar->setValue(released);
-    ui->progressBar->show();
-    const QString count = DialogueText::blockOf(released, total);
-    if (ui->detailLabel->text() != count) {
-        ui->detailLabel->setText(count);
+    blocksReleased = released;
+    if (total != blockTotal) {
+        blockTotal = total;
+        ui->progressBar->setRange(0, total);
+        // Sized once for the widest count, so that every count fits.
+        ui->detailLabel->setText(DialogueText::blockOf(total, total));
         fitFont(ui->detailLabel);
     }
+    if (!progressPause.isActive())
+        paintProgress();
+}
+
+void SlotTile::paintProgress()
+{
+    if (current != State::Writing)
+        return;
+    ui->progressBar->setValue(blocksReleased);
+    ui->detailLabel->setText(DialogueText::blockOf(blocksReleased, blockTotal));
+    progressPause.start();
 }
 
 void SlotTile::showWaitingForErase(int seconds)
@@ -182,6 +197,9 @@ void SlotTile::resizeEvent(QResizeEvent *event)
 
 void SlotTile::setState(State state, const QString &text, const QString &detail)
 {
+    // A count held back must not cover the outcome.
+    progressPause.stop();
+    blockTotal = -1;
     current = state;
     if (state != State::PortFault)
         setToolTip(QString());
@@ -197,8 +215,16 @@ void SlotTile::setState(State state, const QString &text, const QString &detail)
 
 void SlotTile::fitFonts()
 {
-    for (QLabel *label : {ui->portLabel, ui->stateLabel, ui->detailLabel, ui->countsLabel})
+    for (QLabel *label : {ui->portLabel, ui->stateLabel, ui->countsLabel})
         fitFont(label);
+    if (blockTotal > 0) {
+        const QString count = ui->detailLabel->text();
+        ui->detailLabel->setText(DialogueText::blockOf(blockTotal, blockTotal));
+        fitFont(ui->detailLabel);
+        ui->detailLabel->setText(count);
+    } else {
+        fitFont(ui->detailLabel);
+    }
     QFont buttonFont = ui->startButton->font();
     buttonFont.setPixelSize(ui->countsLabel->font().pixelSize());
     ui->startButton->setFont(buttonFont);

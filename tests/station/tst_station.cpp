@@ -33,14 +33,18 @@ constexpr int FoundTimeoutMs = 5000;
 
 using Sims = std::vector<std::unique_ptr<SimInstrument>>;
 
+// Each by a link of its own: a pseudo-terminal's name freed by a
+// simulator that hung up is soon another program's.
 bool startSims(Sims &sims, const QList<QStringList> &arguments)
 {
+    static QTemporaryDir links;
     QStringList paths;
     for (const QStringList &extra : arguments) {
-        sims.push_back(std::make_unique<SimInstrument>(QStringList {"--erase-ms", "0"} + extra));
+        const QString link = links.filePath(QStringLiteral("sim%1").arg(sims.size()));
+        sims.push_back(std::make_unique<SimInstrument>(QStringList {"--erase-ms", "0", "--link", link} + extra));
         if (!sims.back()->start())
             return false;
-        paths << sims.back()->devicePath();
+        paths << link;
     }
     qputenv("ZIRBELWERK_PORTS", paths.join(QLatin1Char(':')).toLocal8Bit());
     return true;

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -56,10 +57,15 @@ protected:
 
 private:
     void setState(State state, const QString &text, const QString &detail);
+    void paintProgress();
     void fitFonts();
 
     std::unique_ptr<Ui::SlotTile> ui;
     QString portName;
     State current = State::Waiting;
     bool startShown = false;
+    // At most one progress change an interval: many slots write at once.
+    QTimer progressPause;
+    int blocksReleased = 0;
+    int blockTotal = -1;
 };

@@ -983,6 +983,10 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
         <source>geschrieben %1   Fehler %2</source>
         <translation>written %1   failed %2</translation>
     </message>
+    <message>
+        <source>%1   %2 %</source>
+        <translation>%1   %2 %</translation>
+    </message>
 </context>
 <context>
     <name>StationFile</name>
@@ -1120,6 +1124,12 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
     <message>
         <source>Keine Firmware: Datei beim Aufruf nennen oder &quot;Station speichern…&quot;</source>
         <translation>No firmware: name a file when starting, or &quot;Save station…&quot;</translation>
+    </message>
+    <message>
+        <source>%1
+SHA-256 (nicht festgelegt): %2</source>
+        <translation>%1
+SHA-256 (not pinned): %2</translation>
     </message>
 </context>
 <context>

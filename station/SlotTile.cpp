@@ -156,7 +156,10 @@ void SlotTile::showPortFault(const PortFault &fault)
 
 void SlotTile::setCounts(int written, int failed)
 {
-    ui->countsLabel->setText(tr("geschrieben %1   Fehler %2").arg(written).arg(failed));
+    const int attempts = written + failed;
+    const QString counts = tr("geschrieben %1   Fehler %2").arg(written).arg(failed);
+    ui->countsLabel->setText(attempts == 0 ? counts
+                                           : tr("%1   %2 %").arg(counts).arg(100 * written / attempts));
     fitFont(ui->countsLabel);
 }
 

@@ -76,10 +76,10 @@ void StationWindow::showFirmware()
         ui->firmwareLabel->setStyleSheet(RefusedColour);
         return;
     }
-    ui->firmwareLabel->setText(firmware.summary());
     // A bare HEX file pins nothing: the whole hash, for the engineer to compare.
-    if (setup.sha256.isEmpty())
-        ui->firmwareLabel->setToolTip(firmware.sha256());
+    ui->firmwareLabel->setText(setup.sha256.isEmpty()
+                                       ? tr("%1\nSHA-256 (nicht festgelegt): %2").arg(firmware.summary(), firmware.sha256())
+                                       : firmware.summary());
     ui->warningsLabel->setText(firmware.loader().warningText());
     ui->warningsLabel->setStyleSheet(WarningColour);
 }

@@ -149,6 +149,11 @@ void StationTest::autoModeWritesEverySlotOnItsOwn()
         QCOMPARE(line.value("station").toString(), "Station 3");
     }
     QCOMPARE(window->totalsText(), "Gesamt: geschrieben 2   Fehler 2   Ausbeute 50.0 %");
+    // The report of the record, with the station's name.
+    const QString page = window->writeReport();
+    QFile report(page);
+    QVERIFY2(report.open(QIODevice::ReadOnly), qPrintable(page));
+    QVERIFY(report.readAll().contains("Station 3"));
     // Red stays while the stuck instrument is in its slot.
     QTest::qWait(500);
     QCOMPARE(silent->state(), SlotTile::State::Failed);
@@ -173,7 +178,7 @@ void StationTest::swappedInstrumentIsWrittenAgain()
     QTRY_COMPARE_WITH_TIMEOUT(window->writtenCount(), 2, WriteTimeoutMs);
     QVERIFY(second.waitForWrites(1, 5s));
     QCOMPARE(second.report().value("blocks"), "1008");
-    QCOMPARE(window->tileOf("COM1")->findChild<QLabel *>("countsLabel")->text(), "geschrieben 2   Fehler 0");
+    QCOMPARE(window->tileOf("COM1")->findChild<QLabel *>("countsLabel")->text(), "geschrieben 2   Fehler 0   100 %");
 }
 
 void StationTest::manualModeWaitsForStart()

@@ -26,6 +26,18 @@
 
 namespace {
 
+// Above the tiles, read from a step back: larger than the desktop's text.
+constexpr double HeaderScale = 1.4;
+constexpr double StartAllScale = 1.8;
+
+void enlarge(QWidget *widget, double scale, bool bold)
+{
+    QFont font = widget->font();
+    font.setPointSizeF(font.pointSizeF() * scale);
+    font.setBold(bold);
+    widget->setFont(font);
+}
+
 const QString WarningColour = QStringLiteral("color: #b05a00;");
 const QString RefusedColour = QStringLiteral("color: #c81e1e; font-weight: bold;");
 
@@ -47,6 +59,11 @@ StationWindow::StationWindow(const StationFile &setup, QWidget *parent)
     for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
         connect(new QShortcut(key, this), &QShortcut::activated, this, &StationWindow::startAll);
     ui->startAllButton->setVisible(!setup.automatic);
+    for (QWidget *header : {static_cast<QWidget *>(ui->firmwareLabel), static_cast<QWidget *>(ui->warningsLabel),
+                            static_cast<QWidget *>(ui->modeLabel)})
+        enlarge(header, HeaderScale, false);
+    enlarge(ui->totalsLabel, HeaderScale, true);
+    enlarge(ui->startAllButton, StartAllScale, true);
     ui->modeLabel->setText(setup.automatic ? tr("Modus: automatisch (neu nach %1 s Stille)").arg(setup.rearmAfter.count())
                                            : tr("Modus: manuell (Enter startet alle bereiten Plaetze)"));
     // A close during a write would leave instruments half written.

@@ -1,4 +1,5 @@
 #include "i18n/Translation.h"
+#include "startconsole/StartingConsole.h"
 #include "station/StationFile.h"
 #include "station/StationOptions.h"
 #include "station/StationWindow.h"
@@ -16,6 +17,7 @@ constexpr int WrongCall = 1;
 
 int refuse(const QString &why)
 {
+    StartingConsole::use();
     std::fputs(qPrintable(why + QLatin1Char('\n')), stderr);
     return WrongCall;
 }
@@ -26,6 +28,7 @@ int main(int argc, char *argv[])
 {
     // Answered before QApplication, which needs a display.
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        StartingConsole::use();
         std::puts("zirbelwerk-station " ZW_VERSION);
         return 0;
     }
@@ -38,6 +41,7 @@ int main(int argc, char *argv[])
     if (!options.parse(QCoreApplication::arguments().mid(1)))
         return refuse(options.errorString() + QLatin1Char('\n') + StationOptions::usage());
     if (options.help) {
+        StartingConsole::use();
         std::fputs(qPrintable(StationOptions::usage()), stdout);
         return 0;
     }

@@ -7,6 +7,7 @@
 #include "serial/PortNames.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 

@@ -50,14 +50,31 @@ StationWindow::StationWindow(const StationFile &setup, QWidget *parent)
       watch(FlashRecord::ProgramStation, record)
 {
     ui->setupUi(this);
-    if (!setup.name.isEmpty())
-        setWindowTitle(tr("ZirbelWerk Station - %1").arg(setup.name));
+    connectControls();
+    setUpHeader();
+    // A close during a write would leave instruments half written.
+    installEventFilter(new CloseGuard([this] { return writesRunning(); }, [this] { showCloseRefused(); }, this));
+    connect(new StopSignals(this), &StopSignals::received, this, &StationWindow::stopRequested);
+    connect(&record, &FlashRecord::appended, this, &StationWindow::onRecorded);
+    showFirmware();
+    updateTotals();
+    followSlots();
+}
+
+void StationWindow::connectControls()
+{
     connect(ui->actionSave, &QAction::triggered, this, &StationWindow::saveStationAsked);
     connect(ui->actionReport, &QAction::triggered, this, &StationWindow::reportAsked);
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->startAllButton, &QPushButton::clicked, this, &StationWindow::startAll);
     for (const QKeySequence &key : {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)})
         connect(new QShortcut(key, this), &QShortcut::activated, this, &StationWindow::startAll);
+}
+
+void StationWindow::setUpHeader()
+{
+    if (!setup.name.isEmpty())
+        setWindowTitle(tr("ZirbelWerk Station - %1").arg(setup.name));
     ui->startAllButton->setVisible(!setup.automatic);
     for (QWidget *header : {static_cast<QWidget *>(ui->firmwareLabel), static_cast<QWidget *>(ui->warningsLabel),
                             static_cast<QWidget *>(ui->modeLabel)})
@@ -66,13 +83,6 @@ StationWindow::StationWindow(const StationFile &setup, QWidget *parent)
     enlarge(ui->startAllButton, StartAllScale, true);
     ui->modeLabel->setText(setup.automatic ? tr("Modus: automatisch (neu nach %1 s Stille)").arg(setup.rearmAfter.count())
                                            : tr("Modus: manuell (Enter startet alle bereiten Plaetze)"));
-    // A close during a write would leave instruments half written.
-    installEventFilter(new CloseGuard([this] { return writesRunning(); }, [this] { showCloseRefused(); }, this));
-    connect(new StopSignals(this), &StopSignals::received, this, &StationWindow::stopRequested);
-    connect(&record, &FlashRecord::appended, this, &StationWindow::onRecorded);
-    showFirmware();
-    updateTotals();
-    followSlots();
 }
 
 StationWindow::~StationWindow()

@@ -51,6 +51,8 @@ public:
     QString writeReport();
 
 private:
+    void connectControls();
+    void setUpHeader();
     void showFirmware();
     void followSlots();
     SlotTile *addTile(const QString &port, const QString &device);

@@ -1,6 +1,6 @@
 #include "app/VELDfwloader.h"
 
-#include "app/CloseGuard.h"
+#include "closeguard/CloseGuard.h"
 #include "device/PortProbe.h"
 #include "device/SearchTiming.h"
 #include "stop/StopSignals.h"

@@ -1,4 +1,4 @@
-#include "app/StartingConsole.h"
+#include "startconsole/StartingConsole.h"
 #include "app/VELDfwloader.h"
 #include "app/WindowIcon.h"
 #include "i18n/Translation.h"

@@ -6,7 +6,6 @@
 #include "cli/ProgressPrinter.h"
 #include "device/DialogueText.h"
 #include "device/VersionReply.h"
-#include "serial/DeviceId.h"
 #include "serial/PortIdentity.h"
 #include "serial/PortNames.h"
 
@@ -14,9 +13,6 @@
 
 
 namespace {
-
-// The ports are asked about about once a second in --watch.
-constexpr std::chrono::milliseconds RoundInterval {1000};
 
 QString identityText(const PortIdentity &identity)
 {
@@ -33,13 +29,42 @@ MultiFlash::MultiFlash(const CliOptions &options, Console &console, QObject *par
       console(console),
       reporter(console, options.json),
       firmware(reporter),
-      record(options.record.isEmpty() ? FlashRecord::defaultPath() : options.record)
+      record(options.record.isEmpty() ? FlashRecord::defaultPath() : options.record),
+      watch(FlashRecord::ProgramFlasher, record)
 {
     reporter.warnWhenNotRecorded(record);
-    roundTimer.setInterval(RoundInterval);
-    connect(&roundTimer, &QTimer::timeout, this, &MultiFlash::probeRound);
+    follow();
     connect(&stopSignals, &StopSignals::received, this, &MultiFlash::onStopSignal);
     connect(&record, &FlashRecord::appended, this, &MultiFlash::checkDone);
+}
+
+// --watch follows USB adapters only, unless ports are named: the machine's
+// other serial ports may belong to something else entirely.
+void MultiFlash::follow()
+{
+    if (!options.ports.isEmpty())
+        watch.setScope(FleetWatch::Scope::Named, options.ports);
+    else if (options.all || !options.watch)
+        watch.setScope(FleetWatch::Scope::ComNames);
+    else
+        watch.setScope(FleetWatch::Scope::Adapters);
+    watch.setBaudRate(options.baudRate);
+    watch.setRearmAfter(std::chrono::seconds(options.rearmAfterSeconds));
+    watch.setWriting(options.mode == CliOptions::Mode::Flash);
+    connect(&watch, &FleetWatch::devicesListed, this, &MultiFlash::tellAdapterWait);
+    connect(&watch, &FleetWatch::portFault, this,
+            [this](int, const QString &port, const QString &device, const PortFault &fault) {
+                reportPort(port, device, fault);
+            });
+    connect(&watch, &FleetWatch::unanswered, this, &MultiFlash::onUnanswered);
+    connect(&watch, &FleetWatch::answered, this, [this](int slot, int version) { onAnswered(slot, version); });
+    connect(&watch, &FleetWatch::writeStarted, this, &MultiFlash::onWriteStarted);
+    connect(&watch, &FleetWatch::waiting, this,
+            [this](int slot, int seconds) { showState(slot, ProgressPrinter::waitingText(seconds)); });
+    connect(&watch, &FleetWatch::progressed, this, &MultiFlash::onProgress);
+    connect(&watch, &FleetWatch::written, this, &MultiFlash::onWritten);
+    connect(&watch, &FleetWatch::slotAdded, this, [this] { states << QString(); });
+    connect(&watch, &FleetWatch::settled, this, &MultiFlash::checkDone);
 }
 
 void MultiFlash::start()
@@ -54,35 +79,10 @@ void MultiFlash::start()
         emit finished(status);
         return;
     }
-    if (options.watch) {
+    watch.setFirmware(firmware.path(), firmware.loader());
+    if (options.watch)
         reporter.say(tr("Warte auf HW (Ende mit Ctrl-C) ..."));
-        roundTimer.start();
-    }
-    probeRound();
-}
-
-// --watch follows USB adapters only, unless ports are named: the machine's
-// other serial ports may belong to something else entirely.
-QStringList MultiFlash::watchedDevices()
-{
-    QStringList devices;
-    if (!options.ports.isEmpty()) {
-        for (const QString &port : options.ports)
-            devices << PortNames::devicePath(port);
-    } else if (options.all || !options.watch) {
-        for (const QString &name : PortNames::comNames())
-            devices << PortNames::devicePath(name);
-    } else if (PortNames::fromEnvironment()) {
-        devices = PortNames::devicePaths();
-    } else {
-        for (const QString &path : PortNames::devicePaths()) {
-            if (PortNames::isUsbAdapter(path))
-                devices << path;
-        }
-    }
-    devices.removeAll(QString());
-    devices.removeDuplicates();
-    return distinct(devices);
+    watch.start(options.watch);
 }
 
 // --watch on USB adapters with none attached would otherwise wait without
@@ -98,26 +98,6 @@ void MultiFlash::tellAdapterWait(const QStringList &devices)
         reporter.say(tr("Kein USB-Seriell-Adapter angeschlossen: warte auf einen"));
     else
         reporter.say(tr("USB-Seriell-Adapter da: %1").arg(devices.join(QStringLiteral(", "))));
-}
-
-// One name per device, the first: a second opener of a device would break
-// into the first one's write. The others are told, not opened.
-QStringList MultiFlash::distinct(const QStringList &devices)
-{
-    QStringList kept;
-    QList<DeviceId> ids;
-    for (const QString &device : devices) {
-        const DeviceId id = DeviceId::of(device);
-        const qsizetype first = ids.indexOf(id);
-        if (id.isValid() && first >= 0) {
-            const QString port = PortNames::comName(device);
-            reportPort(port, device, PortFault::sameDevice(port, device, PortNames::comName(kept.at(first))));
-            continue;
-        }
-        kept << device;
-        ids << id;
-    }
-    return kept;
 }
 
 // Once per port and reason, also in --watch's rounds. Absent names are the
@@ -136,140 +116,59 @@ void MultiFlash::reportPort(const QString &port, const QString &device, const Po
                                                {QStringLiteral("message"), fault.text()}});
 }
 
-void MultiFlash::probeRound()
+void MultiFlash::onUnanswered(int slot, PortProbe::Result result)
 {
-    if (stopPolicy.stopAsked())
+    const bool failedBefore = result == PortProbe::Result::NoReply && record.lastWriteUnfinished(watch.device(slot));
+    if (failedBefore && !options.watch)
+        reporter.warn(FlasherText::stillWaiting(watch.port(slot)));
+}
+
+void MultiFlash::onAnswered(int slot, int version)
+{
+    if (options.mode != CliOptions::Mode::Info)
         return;
-    const QStringList devices = watchedDevices();
-    tellAdapterWait(devices);
-    for (const QString &device : devices) {
-        const bool known = std::any_of(watched.begin(), watched.end(),
-                                       [&](const auto &slot) { return slot->device == device; });
-        if (!known) {
-            watched.push_back(std::make_unique<Slot>());
-            watched.back()->device = device;
-        }
-    }
-    // Also the ports a list no longer names: some drivers never list
-    // theirs, and only a port that fails to open has lost its instrument.
-    probing = true;
-    for (const auto &slot : watched)
-        if (!slot->probe && !(slot->session && slot->session->isRunning()))
-            probe(*slot);
-    probing = false;
-    checkDone();
+    const QString port = watch.port(slot);
+    const QString device = watch.device(slot);
+    const PortIdentity identity = PortIdentity::of(device);
+    reporter.say(tr("%1  %2  %3  FW: %4").arg(port, device, identityText(identity), VersionReply::versionText(version)));
+    reporter.found(port, device, version);
+    rows.push_back({port, device, identity.serialNumber, version, std::nullopt, 0, 0});
 }
 
-void MultiFlash::probe(Slot &slot)
+void MultiFlash::onWriteStarted(int slot, int version)
 {
-    slot.port = PortNames::comName(slot.device);
-    slot.session.reset();
-    // By its COM name, so that what the port says names both.
-    slot.probe = std::make_unique<PortProbe>(slot.port);
-    connect(slot.probe.get(), &PortProbe::finished, this, [this, &slot] { onProbed(slot); });
-    slot.probe->start(options.baudRate != 0 ? options.baudRate : Modem::DefaultBaudRate);
-}
-
-void MultiFlash::onProbed(Slot &slot)
-{
-    const PortProbe::Result result = slot.probe->result();
-    if (result == PortProbe::Result::Unavailable) {
-        // Gone, or taken: what answers there next is a new instrument.
-        slot.armed = true;
-        reportPort(slot.port, slot.device, slot.probe->modem().fault());
-    }
-    if (result != PortProbe::Result::Found) {
-        const bool failedBefore = result == PortProbe::Result::NoReply && record.lastWriteUnfinished(slot.device);
-        if (failedBefore && !options.watch)
-            reporter.warn(FlasherText::stillWaiting(slot.port));
-        retire(slot);
-        checkDone();
-        return;
-    }
-    noteAnswer(slot);
-    const int version = slot.probe->firmwareVersion();
-    if (options.mode == CliOptions::Mode::Info || !slot.armed || stopPolicy.stopAsked()) {
-        if (options.mode == CliOptions::Mode::Info) {
-            const PortIdentity identity = PortIdentity::of(slot.device);
-            reporter.say(tr("%1  %2  %3  FW: %4")
-                                 .arg(slot.port, slot.device, identityText(identity), VersionReply::versionText(version)));
-            reporter.found(slot.port, slot.device, version);
-            rows.push_back({slot.port, slot.device, identity.serialNumber, version, std::nullopt, 0, 0});
-        }
-        slot.probe->modem().closePort();
-        retire(slot);
-        checkDone();
-        return;
-    }
-    startWrite(slot);
-}
-
-// A probe ends inside its port's signals (a reply, the write's last
-// acknowledgement), which must not lose their port under them: it goes on
-// the event loop's next turn.
-void MultiFlash::retire(Slot &slot)
-{
-    retired.push_back(std::move(slot.probe));
-    if (retired.size() == 1)
-        QMetaObject::invokeMethod(this, [this] { retired.clear(); }, Qt::QueuedConnection);
-}
-
-// An instrument that was silent long enough since its last answer was
-// taken off the fixture or switched off: what answers now is a new one.
-void MultiFlash::noteAnswer(Slot &slot)
-{
-    const qint64 rearmAfterMs = qint64(options.rearmAfterSeconds) * 1000;
-    if (slot.lastAnswer.isValid() && slot.lastAnswer.hasExpired(rearmAfterMs + RoundInterval.count()))
-        slot.armed = true;
-    slot.lastAnswer.start();
-}
-
-void MultiFlash::startWrite(Slot &slot)
-{
-    slot.armed = false;
-    const int version = slot.probe->firmwareVersion();
-    reporter.found(slot.port, slot.device, version);
-    const WriteSession::Target target {slot.port, slot.device, version};
-    slot.session = std::make_unique<WriteSession>(FlashRecord::ProgramFlasher, record);
-    WriteSession *session = slot.session.get();
-    session->fileAccepted(firmware.path(), firmware.loader());
-    connect(session, &WriteSession::waiting, this, [this, &slot](int seconds) {
-        showState(slot, ProgressPrinter::waitingText(seconds));
-    });
-    connect(session, &WriteSession::progressed, this, [this, &slot](int released, int total) {
-        reporter.progress(slot.port, released, total);
-        const int step = total / ProgressPrinter::PlainSteps;
-        if (console.isTerminal() || (step > 0 && released % step == 0))
-            showState(slot, DialogueText::blockProgress(released, total));
-    });
-    connect(session, &WriteSession::finished, this, [this, &slot] { onWritten(slot); });
+    reporter.found(watch.port(slot), watch.device(slot), version);
     showState(slot, tr("%1, schreibe").arg(DialogueText::firmwareVersion(version)));
-    session->start(slot.probe->modem().device(), target, firmware.image(), firmware.imageLength());
 }
 
-void MultiFlash::onWritten(Slot &slot)
+void MultiFlash::onProgress(int slot, int released, int total)
 {
-    WriteSession &session = *slot.session;
+    reporter.progress(watch.port(slot), released, total);
+    const int step = total / ProgressPrinter::PlainSteps;
+    if (console.isTerminal() || (step > 0 && released % step == 0))
+        showState(slot, DialogueText::blockProgress(released, total));
+}
+
+void MultiFlash::onWritten(int slot)
+{
+    const WriteSession &session = *watch.session(slot);
     const FlashOutcome outcome = session.outcome();
-    reporter.progress(slot.port, session.blocksSent(), session.blockTotal(), true);
+    const QString port = watch.port(slot);
+    reporter.progress(port, session.blocksSent(), session.blockTotal(), true);
     reporter.emitJson(QStringLiteral("outcome"), session.recordEntry());
     showState(slot, outcome.fullText());
     // The board's line may be too short for the whole reason.
     if (!outcome.isWritten() && console.isTerminal())
-        reporter.warn(QStringLiteral("%1: %2").arg(slot.port, outcome.fullText()));
-    rows.push_back({slot.port, slot.device, PortIdentity::of(slot.device).serialNumber,
-                    slot.probe->firmwareVersion(), outcome, outcome.blockReached(), session.seconds()});
-    slot.probe->modem().closePort();
-    retire(slot);
-    slot.lastAnswer.start();
-    checkDone();
+        reporter.warn(QStringLiteral("%1: %2").arg(port, outcome.fullText()));
+    rows.push_back({port, watch.device(slot), PortIdentity::of(watch.device(slot)).serialNumber,
+                    watch.firmwareVersion(slot), outcome, outcome.blockReached(), session.seconds()});
 }
 
 // The first stop also takes no new instrument in --watch.
 void MultiFlash::onStopSignal(int number)
 {
-    roundTimer.stop();
-    switch (stopPolicy.onSignal(number, anyRunning())) {
+    watch.stopTaking();
+    switch (stopPolicy.onSignal(number, watch.anyRunning())) {
     case StopPolicy::Action::EndNow:
         // Waiting for instruments is what --watch does; elsewhere nothing is done yet.
         stoppedEarly = stoppedEarly || (!options.watch && rows.empty());
@@ -282,24 +181,22 @@ void MultiFlash::onStopSignal(int number)
     case StopPolicy::Action::EndAfterWrites:
         return;
     case StopPolicy::Action::InterruptWrites:
-        for (const auto &slot : watched)
-            if (slot->session && slot->session->isRunning())
-                slot->session->interrupt();
+        watch.interruptAll();
         return;
     }
 }
 
-void MultiFlash::showState(Slot &slot, const QString &state)
+void MultiFlash::showState(int slot, const QString &state)
 {
-    slot.state = state;
+    states[slot] = state;
     if (reporter.isJson())
         return;
     if (!console.isTerminal()) {
-        reporter.say(QStringLiteral("%1: %2").arg(slot.port, state));
+        reporter.say(QStringLiteral("%1: %2").arg(watch.port(slot), state));
         return;
     }
-    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(WriteSession::ProgressInterval.count()) || !slot.session
-        || !slot.session->isRunning())
+    if (!sinceRedraw.isValid() || sinceRedraw.hasExpired(WriteSession::ProgressInterval.count())
+        || !watch.isWriting(slot))
         redraw();
 }
 
@@ -307,34 +204,27 @@ void MultiFlash::redraw()
 {
     sinceRedraw.start();
     QStringList lines;
-    for (const auto &slot : watched) {
-        if (slot->state.isEmpty())
+    for (int slot = 0; slot < watch.slotCount(); ++slot) {
+        if (states.value(slot).isEmpty())
             continue;
-        QString text = slot->state;
-        if (slot->session && slot->session->isRunning() && slot->session->blocksSent() > 0)
-            text = ProgressPrinter::line(slot->session->blocksSent(), slot->session->blockTotal(),
-                                         qint64(slot->session->seconds() * 1000), console.width() - 8, 20);
-        lines << QStringLiteral("%1 %2").arg(slot->port, -6).arg(text);
+        QString text = states.value(slot);
+        const WriteSession *session = watch.session(slot);
+        if (session && session->isRunning() && session->blocksSent() > 0)
+            text = ProgressPrinter::line(session->blocksSent(), session->blockTotal(),
+                                         qint64(session->seconds() * 1000), console.width() - 8, 20);
+        lines << QStringLiteral("%1 %2").arg(watch.port(slot), -6).arg(text);
     }
     console.board(lines);
 }
 
-bool MultiFlash::anyRunning() const
-{
-    return std::any_of(watched.begin(), watched.end(),
-                       [](const auto &slot) { return slot->session && slot->session->isRunning(); });
-}
-
 void MultiFlash::checkDone()
 {
-    if (ended || probing || anyRunning() || record.isAppending())
+    if (ended || watch.inRound() || watch.anyRunning() || record.isAppending())
         return;
-    const bool probesPending = std::any_of(watched.begin(), watched.end(),
-                                           [](const auto &slot) { return slot->probe && !slot->session; });
-    if ((probesPending || options.watch) && !stopPolicy.stopAsked())
+    if ((watch.probesPending() || options.watch) && !stopPolicy.stopAsked())
         return;
     ended = true;
-    roundTimer.stop();
+    watch.stopTaking();
     const int code = exitCode();
     printSummary(code);
     if (stopPolicy.closing())

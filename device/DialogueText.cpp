@@ -57,6 +57,31 @@ QString DialogueText::lineLost()
     return tr("Verbindung zur HW unterbrochen");
 }
 
+QString DialogueText::waitingForInstrument()
+{
+    return tr("warte auf HW");
+}
+
+QString DialogueText::foundVersion(int version)
+{
+    return tr("gefunden FW %1").arg(VersionReply::versionText(version));
+}
+
+QString DialogueText::blockOf(int released, int total)
+{
+    return tr("Block %1 / %2").arg(released).arg(total);
+}
+
+QString DialogueText::writtenAt(const QString &time)
+{
+    return tr("geschrieben %1").arg(time);
+}
+
+QString DialogueText::failed()
+{
+    return tr("Fehler");
+}
+
 QString DialogueText::noConnection()
 {
     return tr("Keine Verbindung zur HW");

@@ -77,6 +77,7 @@ QJsonObject FlashRecordFacts::entry() const
     QJsonObject entry;
     addSurroundings(entry);
     entry[QStringLiteral("program")] = facts.program;
+    entry[QStringLiteral("station")] = textOrNull(facts.station);
     addPort(entry, facts);
     addFile(entry, facts);
     addOutcome(entry, facts);

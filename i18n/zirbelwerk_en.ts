@@ -334,6 +334,26 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
         <source>%1 - HW aus- und einschalten</source>
         <translation>%1 - switch the HW off and on</translation>
     </message>
+    <message>
+        <source>warte auf HW</source>
+        <translation>waiting for HW</translation>
+    </message>
+    <message>
+        <source>gefunden FW %1</source>
+        <translation>found FW %1</translation>
+    </message>
+    <message>
+        <source>Block %1 / %2</source>
+        <translation>Block %1 / %2</translation>
+    </message>
+    <message>
+        <source>geschrieben %1</source>
+        <translation>written %1</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Failed</translation>
+    </message>
 </context>
 <context>
     <name>FirmwareCheck</name>
@@ -654,6 +674,26 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
         <source>Port %1 wird von %2 benutzt</source>
         <translation>Port %1 is in use by %2</translation>
     </message>
+    <message>
+        <source>nicht vorhanden</source>
+        <translation>not present</translation>
+    </message>
+    <message>
+        <source>von einem anderen Programm benutzt</source>
+        <translation>in use by another program</translation>
+    </message>
+    <message>
+        <source>dasselbe Geraet wie %1</source>
+        <translation>same device as %1</translation>
+    </message>
+    <message>
+        <source>kein Zugriff: Benutzer in die Gruppe dialout aufnehmen</source>
+        <translation>no access: add the user to the group dialout</translation>
+    </message>
+    <message>
+        <source>kein serieller Port</source>
+        <translation>not a serial port</translation>
+    </message>
 </context>
 <context>
     <name>PortListing</name>
@@ -915,6 +955,181 @@ up to %6 s for each one after; if it stays silent longer, the write ends (4).%10
     <message>
         <source>die Sperrdatei %1 (von %2) ist verwaist; sie muss entfernt werden</source>
         <translation>the lock file %1 (of %2) is orphaned; it must be removed</translation>
+    </message>
+</context>
+<context>
+    <name>SlotTile</name>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>%1   SN %2</source>
+        <translation>%1   SN %2</translation>
+    </message>
+    <message>
+        <source>bereit zum Start</source>
+        <translation>ready to start</translation>
+    </message>
+    <message>
+        <source>HW loescht, %1 s</source>
+        <translation>HW erasing, %1 s</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>geschrieben %1   Fehler %2</source>
+        <translation>written %1   failed %2</translation>
+    </message>
+    <message>
+        <source>%1   %2 %</source>
+        <translation>%1   %2 %</translation>
+    </message>
+</context>
+<context>
+    <name>StationFile</name>
+    <message>
+        <source>Stationsdatei %1 nicht lesbar</source>
+        <translation>Station file %1 cannot be read</translation>
+    </message>
+    <message>
+        <source>Stationsdatei %1 nennt keine Firmware (firmware=)</source>
+        <translation>Station file %1 names no firmware (firmware=)</translation>
+    </message>
+    <message>
+        <source>Stationsdatei %1: mode=%2, erlaubt sind auto und manual</source>
+        <translation>Station file %1: mode=%2, allowed are auto and manual</translation>
+    </message>
+    <message>
+        <source>Stationsdatei %1: rearm_after muss zwischen %2 und %3 Sekunden liegen</source>
+        <translation>Station file %1: rearm_after must lie between %2 and %3 seconds</translation>
+    </message>
+</context>
+<context>
+    <name>StationFirmware</name>
+    <message>
+        <source>Firmware abgelehnt: %1 hat SHA-256 %2, die Station verlangt %3</source>
+        <translation>Firmware refused: %1 has SHA-256 %2, the station requires %3</translation>
+    </message>
+    <message>
+        <source>%1   %2   SHA-256 %3</source>
+        <translation>%1   %2   SHA-256 %3</translation>
+    </message>
+</context>
+<context>
+    <name>StationOptions</name>
+    <message>
+        <source>--rearm-after braucht Sekunden von %1 bis %2</source>
+        <translation>--rearm-after needs seconds from %1 to %2</translation>
+    </message>
+    <message>
+        <source>Unbekannte Option %1</source>
+        <translation>Unknown option %1</translation>
+    </message>
+    <message>
+        <source>Nur eine Datei: %1 und %2</source>
+        <translation>Only one file: %1 and %2</translation>
+    </message>
+    <message>
+        <source>Aufruf: zirbelwerk-station [STATIONSDATEI | HEX-DATEI] [--auto] [--rearm-after SEK]
+  STATIONSDATEI  .zwstation: Firmware, SHA-256, Modus und Plaetze
+  HEX-DATEI      die Firmware allein, ohne festen Hash; Modus manuell
+  --auto         jeder Platz schreibt, sobald HW antwortet
+  --rearm-after SEK  so lange stumm = neue HW (Standard %1)
+</source>
+        <translation>Usage: zirbelwerk-station [STATIONFILE | HEXFILE] [--auto] [--rearm-after SEC]
+  STATIONFILE    .zwstation: firmware, SHA-256, mode and slots
+  HEXFILE        the firmware alone, no hash pinned; manual mode
+  --auto         every slot writes as soon as HW answers
+  --rearm-after SEC  silent this long = a new HW (default %1)
+</translation>
+    </message>
+</context>
+<context>
+    <name>StationWindow</name>
+    <message>
+        <source>ZirbelWerk Station</source>
+        <translation>ZirbelWerk Station</translation>
+    </message>
+    <message>
+        <source>Alle bereiten Plaetze starten (Enter)</source>
+        <translation>Start all ready slots (Enter)</translation>
+    </message>
+    <message>
+        <source>Station</source>
+        <translation>Station</translation>
+    </message>
+    <message>
+        <source>Station speichern…</source>
+        <translation>Save station…</translation>
+    </message>
+    <message>
+        <source>Bericht</source>
+        <translation>Report</translation>
+    </message>
+    <message>
+        <source>Beenden</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>ZirbelWerk Station - %1</source>
+        <translation>ZirbelWerk Station - %1</translation>
+    </message>
+    <message>
+        <source>Modus: automatisch (neu nach %1 s Stille)</source>
+        <translation>Mode: automatic (new after %1 s of silence)</translation>
+    </message>
+    <message>
+        <source>Modus: manuell (Enter startet alle bereiten Plaetze)</source>
+        <translation>Mode: manual (Enter starts all ready slots)</translation>
+    </message>
+    <message>
+        <source>Gesamt: geschrieben %1   Fehler %2   Ausbeute %3</source>
+        <translation>Total: written %1   failed %2   yield %3</translation>
+    </message>
+    <message>
+        <source>Stationsdatei %1 nicht geschrieben</source>
+        <translation>Station file %1 not written</translation>
+    </message>
+    <message>
+        <source>Stationsdatei gespeichert: %1</source>
+        <translation>Station file saved: %1</translation>
+    </message>
+    <message>
+        <source>Firmware der Station</source>
+        <translation>Firmware of the station</translation>
+    </message>
+    <message>
+        <source>HEX-Datei (*.hex)</source>
+        <translation>HEX file (*.hex)</translation>
+    </message>
+    <message>
+        <source>Station speichern</source>
+        <translation>Save station</translation>
+    </message>
+    <message>
+        <source>Stationsdatei (*.zwstation)</source>
+        <translation>Station file (*.zwstation)</translation>
+    </message>
+    <message>
+        <source>Bericht geschrieben: %1</source>
+        <translation>Report written: %1</translation>
+    </message>
+    <message>
+        <source>Beenden erst nach dem Schreiben aller Plaetze!</source>
+        <translation>Quit only after all slots are written!</translation>
+    </message>
+    <message>
+        <source>Keine Firmware: Datei beim Aufruf nennen oder &quot;Station speichern…&quot;</source>
+        <translation>No firmware: name a file when starting, or &quot;Save station…&quot;</translation>
+    </message>
+    <message>
+        <source>%1
+SHA-256 (nicht festgelegt): %2</source>
+        <translation>%1
+SHA-256 (not pinned): %2</translation>
     </message>
 </context>
 <context>

@@ -70,6 +70,17 @@ QStringList PortNames::devicePaths()
     return enumeratedPaths();
 }
 
+QStringList PortNames::fixturePaths()
+{
+    if (fromEnvironment())
+        return devicePaths();
+    QStringList adapters;
+    for (const QString &path : devicePaths())
+        if (isUsbAdapter(path))
+            adapters << path;
+    return adapters;
+}
+
 bool PortNames::isUsbAdapter(const QString &devicePath)
 {
     return deviceGroup(QFileInfo(devicePath).fileName()) < OtherDevices;

@@ -19,6 +19,11 @@ QStringList PortNames::devicePaths()
     return ordered(names);
 }
 
+QStringList PortNames::fixturePaths()
+{
+    return devicePaths();
+}
+
 bool PortNames::isUsbAdapter(const QString &devicePath)
 {
     return PortIdentity::of(devicePath).vendorId.has_value();

@@ -317,8 +317,9 @@ void FlashWindowTest::wholeRoad()
     QTRY_COMPARE(records().size(), 1);
     const QList<QJsonObject> lines = records();
     const QJsonObject &entry = lines.first();
-    QCOMPARE(entry.size(), 22);
+    QCOMPARE(entry.size(), 23);
     QCOMPARE(entry["program"].toString(), "zirbelwerk");
+    QVERIFY(entry.contains("station") && entry["station"].isNull());
     QCOMPARE(entry["port"].toString(), "COM1");
     QCOMPARE(entry["device"].toString(), sim.devicePath());
     QCOMPARE(entry["firmware_before"].toString(), "V1.23");

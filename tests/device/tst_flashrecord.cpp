@@ -23,7 +23,7 @@
 
 namespace {
 
-const QStringList AllKeys {"time", "program", "version", "host", "user", "port", "device", "usb_vid", "usb_pid",
+const QStringList AllKeys {"time", "program", "station", "version", "host", "user", "port", "device", "usb_vid", "usb_pid",
                            "usb_serial", "usb_description", "firmware_before", "file", "file_size", "file_sha256",
                            "image_length", "blocks", "result", "failure", "message", "block", "seconds"};
 

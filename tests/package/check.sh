@@ -5,7 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 source "$root/scripts/deps.sh"
-zw_install lintian desktop-file-utils appstream man-db bash-completion
+zw_install lintian desktop-file-utils appstream man-db bash-completion libxml2-utils
 
 passed=0
 failed=0
@@ -42,7 +42,7 @@ share="$unpacked/usr/share"
 
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] && pass "package version $version" \
     || fail "package version $(dpkg-deb -f "$deb" Version), the project at $version"
-for program in zirbelwerk zirbelwerk-flash zirbelwerk-sim; do
+for program in zirbelwerk zirbelwerk-flash zirbelwerk-sim zirbelwerk-station; do
     said="$("$unpacked/usr/bin/$program" --version 2>&1 || true)"
     [ "$said" = "$program $version" ] && pass "$program --version from the package" \
         || fail "$program --version from the package says: $said"
@@ -53,6 +53,11 @@ out="$(desktop-file-validate "$share"/applications/*.desktop 2>&1)" && [ -z "$ou
 out="$(appstreamcli validate --no-net "$share"/metainfo/*.metainfo.xml 2>&1)" \
     && ! grep -q '^[EW]: ' <<<"$out" && pass "appstreamcli validate" || fail "appstreamcli validate: $out"
 
+grep -q '^MimeType=application/x-zirbelwerk-station;$' "$share/applications/org.zirbelwerk.ZirbelWerk.Station.desktop" \
+    && xmllint --noout "$share/mime/packages/zirbelwerk-station.xml" \
+    && grep -q 'pattern="\*\.zwstation"' "$share/mime/packages/zirbelwerk-station.xml" \
+    && pass "station file type" || fail "station file type not registered"
+
 missing=""
 for size in 16 32 48 64 128 256; do
     [ -s "$share/icons/hicolor/${size}x${size}/apps/zirbelwerk.png" ] || missing+=" $size"
@@ -60,7 +65,7 @@ done
 [ -s "$share/icons/hicolor/scalable/apps/zirbelwerk.svg" ] || missing+=" scalable"
 [ -z "$missing" ] && pass "theme icons" || fail "theme icons missing:$missing"
 
-for program in zirbelwerk zirbelwerk-flash zirbelwerk-sim; do
+for program in zirbelwerk zirbelwerk-flash zirbelwerk-sim zirbelwerk-station; do
     page="$share/man/man1/$program.1.gz"
     if [ ! -s "$page" ]; then
         fail "no manual page $program.1"

@@ -9,23 +9,22 @@
 #include "stop/StopPolicy.h"
 #include "stop/StopSignals.h"
 #include "device/WriteSession.h"
+#include "fleet/FleetWatch.h"
 
 #include <QElapsedTimer>
-#include <QMap>
 #include <QSet>
 #include <QObject>
-#include <QTimer>
 
-#include <memory>
 #include <optional>
 #include <vector>
 
 class Console;
 
-// Several instruments at once. --all and several --port: every port asked
-// at the same time, then every instrument that answered written, each on
-// its own. --watch: the ports asked about once a second, and each newly
-// answering instrument written once. --info: asked, shown, nothing written.
+// Several instruments at once, on the console. --all and several --port:
+// every port asked at the same time, then every instrument that answered
+// written, each on its own. --watch: the ports asked about once a second,
+// and each newly answering instrument written once. --info: asked, shown,
+// nothing written. FleetWatch does it all; this only tells it.
 class MultiFlash : public QObject
 {
     Q_OBJECT
@@ -39,17 +38,6 @@ signals:
     void finished(int exitCode);
 
 private:
-    // One port, followed by its device path.
-    struct Slot
-    {
-        QString port;
-        QString device;
-        std::unique_ptr<PortProbe> probe;
-        std::unique_ptr<WriteSession> session;
-        bool armed = true;
-        QElapsedTimer lastAnswer;
-        QString state;
-    };
     struct Row
     {
         QString port, device, usbSerial;
@@ -59,25 +47,21 @@ private:
         double seconds = 0;
     };
 
-    QStringList watchedDevices();
-    QStringList distinct(const QStringList &devices);
+    void follow();
     void tellAdapterWait(const QStringList &devices);
     void reportPort(const QString &port, const QString &device, const PortFault &fault);
-    void probeRound();
-    void probe(Slot &slot);
-    void onProbed(Slot &slot);
-    void retire(Slot &slot);
-    void noteAnswer(Slot &slot);
-    void startWrite(Slot &slot);
-    void onWritten(Slot &slot);
+    void onUnanswered(int slot, PortProbe::Result result);
+    void onAnswered(int slot, int version);
+    void onWriteStarted(int slot, int version);
+    void onProgress(int slot, int released, int total);
+    void onWritten(int slot);
     void onStopSignal(int number);
-    void showState(Slot &slot, const QString &state);
+    void showState(int slot, const QString &state);
     void redraw();
     void checkDone();
     void printSummary(int exitCode);
     void printTable();
     int exitCode() const;
-    bool anyRunning() const;
     static QString resultText(const Row &row);
 
     CliOptions options;
@@ -87,14 +71,12 @@ private:
     FlashRecord record;
     StopSignals stopSignals;
     StopPolicy stopPolicy;
-    std::vector<std::unique_ptr<Slot>> watched;
-    std::vector<std::unique_ptr<PortProbe>> retired;
+    FleetWatch watch;
+    QStringList states; // each slot's line on the board
     std::vector<Row> rows;
     QSet<QString> reportedPorts;
-    QTimer roundTimer;
     QElapsedTimer sinceRedraw;
     bool stoppedEarly = false;
-    bool probing = false;
     bool ended = false;
     bool waitingForAdapter = false;
 };

@@ -22,6 +22,12 @@ public:
     static QString written();
     static QString newFirmwareExit();
     static QString lineLost();
+    // A station's slot, each short enough for its tile.
+    static QString waitingForInstrument();
+    static QString foundVersion(int version);
+    static QString blockOf(int released, int total);
+    static QString writtenAt(const QString &time);
+    static QString failed();
 
     // Why a write failed; a reason alone fits a label, the flasher and the
     // status bar say it whole with notWritten or stoppedAtBlock.

@@ -46,6 +46,8 @@ public:
     QString fullText() const;
     // The reason and what to do, short enough for the window's status bar.
     QString statusText() const;
+    // The reason alone, in a few words: "Verbindung unterbrochen".
+    QString briefText() const { return briefReason(); }
     // Untranslated, for scripts and records: no_reply, line_lost, ...
     QString code() const;
     // The outcome a record's failure code and block stand for; written

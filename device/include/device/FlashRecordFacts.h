@@ -14,7 +14,8 @@
 // texts are recorded as null.
 struct FlashRecordFacts
 {
-    QString program;                   // "zirbelwerk" or "zirbelwerk-flash"
+    QString program;                   // "zirbelwerk", "zirbelwerk-flash" or "zirbelwerk-station"
+    QString station;                   // the station's name; empty elsewhere
     QString port;                      // COMn as the user knows it, or the path given
     QString device;                    // device path
     PortIdentity usb;                  // the device's USB adapter, as at the start

@@ -36,8 +36,11 @@ public:
         std::optional<int> firmwareBefore;
     };
 
-    // program: FlashRecord::ProgramWindow or ProgramFlasher.
+    // program: FlashRecord::ProgramWindow, ProgramFlasher or ProgramStation.
     WriteSession(const char *program, FlashRecord &record, QObject *parent = nullptr);
+
+    // The station the writes are made at, for the record; empty elsewhere.
+    void setStation(const QString &name) { facts.station = name; }
 
     // The file the next writes send, as its loader accepted it.
     void fileAccepted(const QString &path, const HexLoader &loader);

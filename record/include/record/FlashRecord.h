@@ -24,6 +24,7 @@ class FlashRecord : public QObject
 public:
     static constexpr const char *ProgramWindow = "zirbelwerk";
     static constexpr const char *ProgramFlasher = "zirbelwerk-flash";
+    static constexpr const char *ProgramStation = "zirbelwerk-station";
     static constexpr std::chrono::milliseconds LockWait {2000};
     // What a line's last write is known by.
     static constexpr const char *DeviceKey = "device";

@@ -31,6 +31,9 @@ public:
 
     Kind kind() const { return faultKind; }
     QString text() const { return line; }
+    // Without the port, short enough for a tile: "von einem anderen
+    // Programm benutzt", "dasselbe Geraet wie COM3".
+    QString brief() const { return shortLine; }
     // Untranslated, for scripts: "missing", "busy", "no_access", "not_serial",
     // "same_device", "other"; empty for no fault.
     QString code() const;
@@ -38,8 +41,10 @@ public:
     bool isActionable() const { return faultKind == Kind::NoAccess || faultKind == Kind::Held; }
 
 private:
-    PortFault(Kind kind, const QString &text) : faultKind(kind), line(text) {}
+    PortFault(Kind kind, const QString &text, const QString &brief)
+        : faultKind(kind), line(text), shortLine(brief) {}
 
     Kind faultKind = Kind::None;
     QString line;
+    QString shortLine;
 };

@@ -35,6 +35,9 @@ public:
     // The COMn that stands for a device path, or the path itself (on
     // Windows always).
     static QString comName(const QString &devicePath);
+    // What a production station follows: the devices ZIRBELWERK_PORTS
+    // names, else the USB adapters; on Windows every COM port it has.
+    static QStringList fixturePaths();
     // Whether ZIRBELWERK_PORTS names the devices.
     static bool fromEnvironment();
     // Orders device paths (Windows: COM names) the way COM numbers are

@@ -1,4 +1,4 @@
-#include "app/CloseGuard.h"
+#include "closeguard/CloseGuard.h"
 
 #include <QEvent>
 #include <QGuiApplication>

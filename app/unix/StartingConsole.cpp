@@ -1,5 +1,0 @@
-#include "app/StartingConsole.h"
-
-void StartingConsole::use()
-{
-}

@@ -1,0 +1,5 @@
+#include "startconsole/StartingConsole.h"
+
+void StartingConsole::use()
+{
+}

@@ -1,0 +1,234 @@
+#include "station/SlotTile.h"
+
+#include "device/DialogueText.h"
+#include "device/FlashOutcome.h"
+#include "device/WriteSession.h"
+#include "serial/PortFault.h"
+
+#include "ui_SlotTile.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// Below this a text is not worth showing smaller; the tile is too small.
+constexpr int SmallestPixelSize = 8;
+// Of a label's height, one line's font size; wrapped texts take less.
+constexpr double LineShare = 0.7;
+
+struct Colours
+{
+    const char *background;
+    const char *border;
+};
+
+Colours coloursOf(SlotTile::State state)
+{
+    switch (state) {
+    case SlotTile::State::Waiting:
+        return {"#eeeeee", "#9e9e9e"};
+    case SlotTile::State::Found:
+        return {"#dcecff", "#1e64c8"};
+    case SlotTile::State::Writing:
+        return {"#fff3c4", "#c89600"};
+    case SlotTile::State::Written:
+        return {"#d7f5d7", "#1e8c1e"};
+    case SlotTile::State::Failed:
+        return {"#ffd6d6", "#c81e1e"};
+    case SlotTile::State::PortFault:
+        return {"#ffe6c8", "#d2691e"};
+    }
+    return {"#eeeeee", "#9e9e9e"};
+}
+
+int flagsOf(const QLabel *label)
+{
+    return int(label->alignment()) | (label->wordWrap() ? int(Qt::TextWordWrap) : 0);
+}
+
+bool fitsIn(const QLabel *label, const QFont &font)
+{
+    const QRect room = label->contentsRect();
+    const QRect needed = QFontMetrics(font).boundingRect(room, flagsOf(label), label->text());
+    return needed.width() <= room.width() && needed.height() <= room.height();
+}
+
+// The largest size up to one line's height at which the text fits.
+void fitFont(QLabel *label)
+{
+    QFont font = label->font();
+    const int largest = qMax(SmallestPixelSize, int(label->contentsRect().height() * LineShare));
+    for (int size = largest; size >= SmallestPixelSize; --size) {
+        font.setPixelSize(size);
+        if (fitsIn(label, font))
+            break;
+    }
+    label->setFont(font);
+}
+
+} // namespace
+
+SlotTile::SlotTile(QWidget *parent) : QFrame(parent), ui(std::make_unique<Ui::SlotTile>())
+{
+    ui->setupUi(this);
+    QFont bold = ui->stateLabel->font();
+    bold.setBold(true);
+    ui->stateLabel->setFont(bold);
+    ui->startButton->hide();
+    connect(ui->startButton, &QPushButton::clicked, this, &SlotTile::startClicked);
+    ui->progressBar->hide();
+    progressPause.setSingleShot(true);
+    progressPause.setInterval(WriteSession::ProgressInterval);
+    connect(&progressPause, &QTimer::timeout, this, &SlotTile::paintProgress);
+    showWaiting();
+    setCounts(0, 0);
+}
+
+SlotTile::~SlotTile() = default;
+
+void SlotTile::setPort(const QString &port, const QString &usbSerial)
+{
+    portName = port;
+    ui->portLabel->setText(usbSerial.isEmpty() ? port : tr("%1   SN %2").arg(port, usbSerial));
+    fitFonts();
+}
+
+void SlotTile::showWaiting()
+{
+    setState(State::Waiting, DialogueText::waitingForInstrument(), QString());
+}
+
+void SlotTile::showFound(int version, bool ready)
+{
+    setState(State::Found, DialogueText::foundVersion(version), ready && startShown ? tr("bereit zum Start") : QString());
+    ui->startButton->setEnabled(ready);
+}
+
+void SlotTile::showWriting(int released, int total)
+{
+    if (current != State::Writing)
+        setState(State::Writing, DialogueText::writing(), QString());
+    blocksReleased = released;
+    if (total != blockTotal) {
+        blockTotal = total;
+        ui->progressBar->setRange(0, total);
+        // Sized once for the widest count, so that every count fits.
+        ui->detailLabel->setText(DialogueText::blockOf(total, total));
+        fitFont(ui->detailLabel);
+    }
+    if (!progressPause.isActive())
+        paintProgress();
+}
+
+void SlotTile::paintProgress()
+{
+    if (current != State::Writing)
+        return;
+    ui->progressBar->setValue(blocksReleased);
+    ui->detailLabel->setText(DialogueText::blockOf(blocksReleased, blockTotal));
+    progressPause.start();
+}
+
+void SlotTile::showWaitingForErase(int seconds)
+{
+    setState(State::Writing, DialogueText::writing(), tr("HW loescht, %1 s").arg(seconds));
+}
+
+void SlotTile::showWritten(const QString &time)
+{
+    setState(State::Written, DialogueText::writtenAt(time), QString());
+}
+
+void SlotTile::showFailed(const FlashOutcome &outcome)
+{
+    QString detail = outcome.statusText();
+    if (outcome.blockReached() > 0)
+        detail += QLatin1Char('\n') + DialogueText::blockOf(outcome.blockReached(), outcome.blockTotal());
+    setState(State::Failed, tr("%1: %2").arg(DialogueText::failed(), outcome.briefText()), detail);
+}
+
+void SlotTile::showPortFault(const PortFault &fault)
+{
+    setState(State::PortFault, fault.brief(), QString());
+    setToolTip(fault.text());
+}
+
+void SlotTile::setCounts(int written, int failed)
+{
+    const int attempts = written + failed;
+    const QString counts = tr("geschrieben %1   Fehler %2").arg(written).arg(failed);
+    ui->countsLabel->setText(attempts == 0 ? counts
+                                           : tr("%1   %2 %").arg(counts).arg(100 * written / attempts));
+    fitFont(ui->countsLabel);
+}
+
+void SlotTile::setStartShown(bool shown)
+{
+    startShown = shown;
+    ui->startButton->setVisible(shown);
+}
+
+QString SlotTile::stateText() const
+{
+    return ui->stateLabel->text();
+}
+
+QString SlotTile::detailText() const
+{
+    return ui->detailLabel->text();
+}
+
+bool SlotTile::isStartEnabled() const
+{
+    return startShown && ui->startButton->isEnabled();
+}
+
+bool SlotTile::textsFit() const
+{
+    for (const QLabel *label : findChildren<QLabel *>())
+        if (!label->text().isEmpty() && !fitsIn(label, label->font()))
+            return false;
+    return true;
+}
+
+void SlotTile::resizeEvent(QResizeEvent *event)
+{
+    QFrame::resizeEvent(event);
+    fitFonts();
+}
+
+void SlotTile::setState(State state, const QString &text, const QString &detail)
+{
+    // A count held back must not cover the outcome.
+    progressPause.stop();
+    blockTotal = -1;
+    current = state;
+    if (state != State::PortFault)
+        setToolTip(QString());
+    ui->stateLabel->setText(text);
+    ui->detailLabel->setText(detail);
+    ui->progressBar->setVisible(state == State::Writing);
+    ui->startButton->setEnabled(false);
+    const Colours colours = coloursOf(state);
+    setStyleSheet(QStringLiteral("SlotTile { background: %1; border: 4px solid %2; border-radius: 8px; }")
+                          .arg(QLatin1String(colours.background), QLatin1String(colours.border)));
+    fitFonts();
+}
+
+void SlotTile::fitFonts()
+{
+    for (QLabel *label : {ui->portLabel, ui->stateLabel, ui->countsLabel})
+        fitFont(label);
+    if (blockTotal > 0) {
+        const QString count = ui->detailLabel->text();
+        ui->detailLabel->setText(DialogueText::blockOf(blockTotal, blockTotal));
+        fitFont(ui->detailLabel);
+        ui->detailLabel->setText(count);
+    } else {
+        fitFont(ui->detailLabel);
+    }
+    QFont buttonFont = ui->startButton->font();
+    buttonFont.setPixelSize(ui->countsLabel->font().pixelSize());
+    ui->startButton->setFont(buttonFont);
+}

@@ -4,8 +4,8 @@
 
 #include <QIODevice>
 
-PortProbe::PortProbe(const QString &portName, QObject *parent)
-    : QObject(parent), ownLine(std::make_unique<Modem>()), line(*ownLine), name(portName)
+PortProbe::PortProbe(const QString &portName, const QString &devicePath, QObject *parent)
+    : QObject(parent), ownLine(std::make_unique<Modem>()), line(*ownLine), name(portName), path(devicePath)
 {
     replyWait.setSingleShot(true);
     replyWait.setTimerType(Qt::PreciseTimer);
@@ -23,7 +23,7 @@ PortProbe::PortProbe(Modem &modem, QObject *parent)
 void PortProbe::start(int baudRate)
 {
     line.setBaudRate(baudRate);
-    const bool opened = start(name, [this] {
+    const bool opened = ask(name, path, [this] {
         char stale[DrainBytes];
         line.readData(stale, sizeof stale);
     });
@@ -35,13 +35,18 @@ void PortProbe::start(int baudRate)
 
 bool PortProbe::start(const QString &portName, const std::function<void()> &drain)
 {
+    return ask(portName, {}, drain);
+}
+
+bool PortProbe::ask(const QString &portName, const QString &devicePath, const std::function<void()> &drain)
+{
     ++asks;
     name = portName;
     outcome = Result::Pending;
     version = 0;
     tag.clear();
     std::fill(std::begin(reply), std::end(reply), '\0');
-    if (!line.openPort(name)) {
+    if (!(devicePath.isEmpty() ? line.openPort(name) : line.openPort(name, devicePath))) {
         line.closePort(); // releases a half-opened port
         // Queued, so that every caller hears of it the same way; unless a
         // new ask has begun by then.

@@ -194,8 +194,9 @@ void FleetWatch::probe(int index)
     Slot &slot = *followed[size_t(index)];
     slot.port = PortNames::comName(slot.device);
     slot.session.reset();
-    // By its COM name, so that what the port says names both.
-    slot.probe = std::make_unique<PortProbe>(slot.port);
+    // Named by its COM name, so that what the port says names both; opened
+    // at the device this round found, not looked up again.
+    slot.probe = std::make_unique<PortProbe>(slot.port, slot.device);
     connect(slot.probe.get(), &PortProbe::finished, this, [this, index] { onProbed(index); });
     slot.probe->start(baud != 0 ? baud : Modem::DefaultBaudRate);
 }

@@ -35,9 +35,13 @@ void Modem::setBaudRate(int rate)
 
 bool Modem::openPort(const QString &name)
 {
+    return openPort(name, PortNames::devicePath(name));
+}
+
+bool Modem::openPort(const QString &name, const QString &path)
+{
     releasePort();
     lastFault = {};
-    const QString path = PortNames::devicePath(name);
     if (path.isEmpty()) {
         lastFault = PortFault::unknownName(name);
         emit setTtyText(ClosedText);

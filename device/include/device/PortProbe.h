@@ -26,8 +26,9 @@ public:
     // SerialLine::QueueBytes), so one read drains it; and for the reply.
     static constexpr int DrainBytes = 8004;
 
-    // Asks portName through a Modem of its own.
-    explicit PortProbe(const QString &portName, QObject *parent = nullptr);
+    // Asks portName through a Modem of its own; at devicePath when the
+    // caller has looked it up already.
+    explicit PortProbe(const QString &portName, const QString &devicePath = {}, QObject *parent = nullptr);
     // Asks through the caller's Modem, which must outlive the probe.
     explicit PortProbe(Modem &modem, QObject *parent = nullptr);
 
@@ -54,12 +55,14 @@ signals:
     void finished();
 
 private:
+    bool ask(const QString &portName, const QString &devicePath, const std::function<void()> &drain);
     void takeReply();
     void end(Result result);
 
     std::unique_ptr<Modem> ownLine;
     Modem &line;
     QString name;
+    QString path;
     QTimer replyWait;
     Result outcome = Result::Pending;
     int version = 0;

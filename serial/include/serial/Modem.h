@@ -29,6 +29,10 @@ public:
     void setBaudRate(int rate);
 
     bool openPort(const QString &name);
+    // The same for a name already looked up: opens devicePath, and names
+    // it as name in what it tells. Nothing is looked up again, so the
+    // port opened is the one the caller found.
+    bool openPort(const QString &name, const QString &devicePath);
     bool closePort();
     int readData(char *buffer, int maxLength);
     bool writeString(const char *text);

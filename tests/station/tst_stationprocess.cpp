@@ -2,6 +2,7 @@
 #include "device/FlashWriter.h"
 #include "station/StationFirmware.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,14 +45,21 @@ void StationProcessTest::autoModeWritesEverySlotByteExact()
         QVERIFY(sims.back()->start());
         ports << sims.back()->devicePath();
     }
-    QTemporaryDir data;
+    // The fixture's slots named in the station file, as on a Windows PC
+    // whose COM ports are in no list of the system's.
+    QTemporaryDir folder;
+    QVERIFY(QFile::copy(FullHex, folder.filePath("fw.hex")));
+    const QString setup = folder.filePath("line.zwstation");
+    QFile file(setup);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("firmware=fw.hex\nmode=auto\nports=" + ports.join(QLatin1Char(',')).toUtf8() + '\n');
+    file.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("ZIRBELWERK_PORTS"), ports.join(QLatin1Char(':')));
-    environment.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.path());
     QProcess station;
     station.setProcessEnvironment(environment);
     station.setProcessChannelMode(QProcess::ForwardedChannels);
-    station.start(QStringLiteral(ZW_STATION_EXECUTABLE), {FullHex, QStringLiteral("--auto")});
+    station.start(QStringLiteral(ZW_STATION_EXECUTABLE), {setup});
     QVERIFY(station.waitForStarted());
 
     for (const auto &sim : sims) {

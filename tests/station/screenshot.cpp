@@ -1,15 +1,17 @@
 // Makes the README's picture of the station: the real window, offscreen,
-// with six simulated instruments: one written, one failed, four paced so
-// that their writes are part-way when it is taken.
+// with six simulated instruments: one written, one failed, and four paced
+// so that their writes are a fifth to three quarters done when it is taken.
 #include "SimInstrument.h"
 #include "station/SlotTile.h"
 #include "station/StationFile.h"
 #include "station/StationWindow.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QStandardPaths>
-#include <QTest>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -17,16 +19,33 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int WritingTimeoutMs = 10000;
-// With 6 to 15 ms a block, the writes are a third to three quarters done.
-constexpr int WriteShownAfterMs = 4500;
+constexpr auto WritingTimeout = 10s;
+constexpr auto PollInterval = 50ms;
+// At 5 to 18 ms a block, 1008 blocks take 5 to 18 s.
+constexpr auto ShownAfter = 4s;
+
+// A plain event loop: QTest's waits sleep between rounds, and so pace
+// every block of the writes.
+bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds timeout)
+{
+    QEventLoop loop;
+    QTimer poll;
+    poll.callOnTimeout(&loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    poll.start(PollInterval);
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    loop.exec();
+    return done();
+}
 
 bool allWriting(const QList<SlotTile *> &tiles)
 {
     for (SlotTile *tile : tiles)
-        if (tile->state() != SlotTile::State::Writing)
+        if (tile == nullptr || tile->state() != SlotTile::State::Writing)
             return false;
-    return !tiles.isEmpty();
+    return true;
 }
 
 } // namespace
@@ -40,8 +59,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
-    const QList<QStringList> paces {{"--block-ms", "0"}, {"--block-ms", "6"},  {"--block-ms", "9"},
-                                    {"--silent-at", "300"}, {"--block-ms", "12"}, {"--block-ms", "15"}};
+    const QList<QStringList> paces {{"--block-ms", "0"}, {"--block-ms", "5"},  {"--block-ms", "8"},
+                                    {"--silent-at", "300"}, {"--block-ms", "12"}, {"--block-ms", "18"}};
     std::vector<std::unique_ptr<SimInstrument>> sims;
     QStringList ports;
     for (const QStringList &pace : paces) {
@@ -63,10 +82,13 @@ int main(int argc, char *argv[])
         return QList<SlotTile *> {window.tileOf("COM2"), window.tileOf("COM3"), window.tileOf("COM5"),
                                   window.tileOf("COM6")};
     };
-    if (!QTest::qWaitFor([&] { return window.tiles().size() == 6 && allWriting(paced()); }, WritingTimeoutMs))
+    if (!waitFor([&] { return allWriting(paced()); }, WritingTimeout))
         return 1;
-    QTest::qWait(WriteShownAfterMs);
-    if (window.writtenCount() != 1 || window.failedCount() != 1 || !allWriting(paced()))
-        return 1;
-    return window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1;
+    QTimer::singleShot(ShownAfter, [&] {
+        const bool shown = window.writtenCount() == 1 && window.failedCount() == 1 && allWriting(paced());
+        if (!shown)
+            qCritical("not one written, one failed and four writing");
+        application.exit(shown && window.grab().save(QString::fromLocal8Bit(argv[1])) ? 0 : 1);
+    });
+    return application.exec();
 }

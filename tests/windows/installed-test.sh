@@ -3,7 +3,8 @@
 # then the installed flasher writes the demo firmware paced through COM1 (its
 # record in the local application data folder), --info shows it and ends
 # cleanly, a second write is stopped by two Ctrl-C, two processes append to
-# one record at once, the installed window starts and searches; then the
+# one record at once, the installed window starts and searches, the
+# installed station answers and has its entry and file type; then the
 # silent removal leaves the record.
 #   installed-test.sh SETUP.exe WINDOWS_BUILD LINUX_BUILD
 # CTest runs it on the display and in the prefix of its fixtures
@@ -149,6 +150,21 @@ kill "$window"
 wait "$window" 2>/dev/null || true
 stop_sim
 check "installed window searched COM1" test "$(report window queries)" -ge 1
+
+# The installed station: it answers from the console it was started in, a
+# wrong call ends with its reason; its Start-menu entry and file type.
+station='C:\Program Files\ZirbelWerk\zirbelwerk-station.exe'
+check "installed zirbelwerk-station --version" \
+    test "$("${wine[@]}" "$station" --version | tr -d '\r')" = "zirbelwerk-station $version"
+status=0
+"${wine[@]}" "$station" --fast >"$work/station.out" 2>&1 || status=$?
+check "installed station refuses a wrong call: exit 1, the reason said" \
+    test "$status/$(grep -c 'Unbekannte Option --fast' "$work/station.out")" = 1/1
+check "station: Start-menu link" test -f "$(dirname "$link")/ZirbelWerk Station.lnk"
+check "station: .zwstation files open in it" \
+    test "$("${wine[@]}" reg query 'HKLM\Software\Classes\ZirbelWerk.Station\shell\open\command' /ve | tr -d '\r' \
+        | grep -c -F '"C:\Program Files\ZirbelWerk\zirbelwerk-station.exe" "%1"')" = 1
+check "licences/README.txt names the station" grep -q 'zirbelwerk-station\.exe' "$folder/licences/README.txt"
 
 check "uninstall.exe /S" "${wine[@]}" 'C:\Program Files\ZirbelWerk\uninstall.exe' /S
 for _ in $(seq 100); do [ -e "$folder" ] || break; sleep 0.2; done

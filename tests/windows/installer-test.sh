@@ -96,9 +96,9 @@ check "station: its open command" \
     test "$(default "$station_command")" = '"C:\Program Files\ZirbelWerk\zirbelwerk-station.exe" "%1"'
 check "$(basename "$setup") /S over it" "$wine" "$setup" /S
 check "older version's files gone" test ! -e "$folder/old-only.dll"
-check "station's link and file type gone with it" \
-    test ! -e "$station_link" -a -z "$(present 'HKLM\Software\Classes\.zwstation' && echo left)"
-for file in zirbelwerk.exe zirbelwerk-flash.exe images/fwloader.ico platforms/qwindows.dll \
+check "station: link and open command kept, now of the real one" \
+    test -f "$station_link" -a "$(default "$station_command")" = '"C:\Program Files\ZirbelWerk\zirbelwerk-station.exe" "%1"'
+for file in zirbelwerk.exe zirbelwerk-flash.exe zirbelwerk-station.exe images/fwloader.ico platforms/qwindows.dll \
     styles/qwindowsvistastyle.dll imageformats/qico.dll translations/qtbase_de.qm demo.hex \
     licences/README.txt uninstall.exe; do
     check "installed: $file" test -f "$folder/$file"
@@ -156,6 +156,8 @@ texts "Deinstallation von" --cancel
 check "uninstall.exe /S" "$wine" 'C:\Program Files\ZirbelWerk\uninstall.exe' /S
 check "folder removed" wait_removed
 check "Start-menu link removed" test ! -e "$link"
+check "station's link and file type removed" \
+    test ! -e "$station_link" -a -z "$(present 'HKLM\Software\Classes\.zwstation' && echo left)"
 check "uninstall key removed" absent "$uninstall_key"
 check "long PATH kept, without the folder" test "$(machine_path)" = "$long_path"
 check "record stays" test -f "$record"

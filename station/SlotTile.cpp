@@ -198,22 +198,34 @@ void SlotTile::resizeEvent(QResizeEvent *event)
     fitFonts();
 }
 
+// Every probe round tells a slot its state again: only what changed is
+// styled, fitted and painted anew.
 void SlotTile::setState(State state, const QString &text, const QString &detail)
 {
     // A count held back must not cover the outcome.
     progressPause.stop();
+    // The detail's font was sized for the widest count; it is fitted anew.
+    const bool refit = blockTotal > 0 || text != ui->stateLabel->text() || detail != ui->detailLabel->text();
     blockTotal = -1;
-    current = state;
     if (state != State::PortFault)
         setToolTip(QString());
     ui->stateLabel->setText(text);
     ui->detailLabel->setText(detail);
     ui->progressBar->setVisible(state == State::Writing);
     ui->startButton->setEnabled(false);
+    if (state != current || !styled)
+        applyColours(state);
+    current = state;
+    if (refit)
+        fitFonts();
+}
+
+void SlotTile::applyColours(State state)
+{
     const Colours colours = coloursOf(state);
     setStyleSheet(QStringLiteral("SlotTile { background: %1; border: 4px solid %2; border-radius: 8px; }")
                           .arg(QLatin1String(colours.background), QLatin1String(colours.border)));
-    fitFonts();
+    styled = true;
 }
 
 void SlotTile::fitFonts()

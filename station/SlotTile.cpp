@@ -16,6 +16,9 @@ namespace {
 constexpr int SmallestPixelSize = 8;
 // Of a label's height, one line's font size; wrapped texts take less.
 constexpr double LineShare = 0.7;
+// A tile is read from a step back: four counts a second are plenty, and
+// sixteen tiles painting more often cost the desktop noticeably.
+constexpr std::chrono::milliseconds ProgressPause {250};
 
 struct Colours
 {
@@ -79,7 +82,7 @@ SlotTile::SlotTile(QWidget *parent) : QFrame(parent), ui(std::make_unique<Ui::Sl
     connect(ui->startButton, &QPushButton::clicked, this, &SlotTile::startClicked);
     ui->progressBar->hide();
     progressPause.setSingleShot(true);
-    progressPause.setInterval(WriteSession::ProgressInterval);
+    progressPause.setInterval(ProgressPause);
     connect(&progressPause, &QTimer::timeout, this, &SlotTile::paintProgress);
     showWaiting();
     setCounts(0, 0);

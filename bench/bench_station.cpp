@@ -2,7 +2,8 @@
 // paced instruments written in auto mode against one written alone by the
 // flasher, the station's CPU per writing slot and with sixteen idle slots,
 // how soon an instrument put in is written, and the station's memory over
-// many swaps. Prints figures; a wrong write stops it with exit code 1.
+// a thousand writes in sixteen slots. Prints figures; a wrong write stops
+// it with exit code 1.
 #include "SimInstrument.h"
 
 #include <QCoreApplication>
@@ -152,6 +153,9 @@ struct FleetRun
 {
     double wall = 0;
     double cpu = 0;
+    // From the moment every instrument has its first block to the last write's end.
+    double writingWall = 0;
+    double writingCpu = 0;
 };
 
 FleetRun writeFleet(const QString &home, const QByteArray &expected)
@@ -164,20 +168,34 @@ FleetRun writeFleet(const QString &home, const QByteArray &expected)
     station.start(QStringLiteral(ZW_STATION_EXECUTABLE), {"--auto", QStringLiteral(ZW_HEX_FILE)},
                   paths.join(QLatin1Char(':')), home);
     FleetRun run;
+    const double allWriting = secondsUntil(clock, [&] {
+        return std::all_of(sims.begin(), sims.end(), [](const auto &sim) { return reportValue(*sim, "blocks") >= 1; });
+    });
+    const double cpuBefore = cpuSecondsOf(station.pid());
     run.wall = secondsUntil(clock, [&] {
         return std::all_of(sims.begin(), sims.end(), [](const auto &sim) { return reportValue(*sim, "writes") >= 1; });
     });
     run.cpu = cpuSecondsOf(station.pid());
+    run.writingWall = run.wall - allWriting;
+    run.writingCpu = run.cpu - cpuBefore;
     verifyWritten(sims, expected);
     station.stop();
     return run;
 }
 
-// CPU over IdleSpan with sixteen slots whose instruments never answer.
-double idleCpuPercent(const QString &home)
+// CPU over IdleSpan with sixteen slots whose instruments never answer, or
+// (absent) whose devices are not there.
+double idleCpuPercent(const QString &home, bool absent)
 {
     QStringList paths;
-    Sims sims = startSims(Idle, {"--no-answer"}, &paths);
+    QTemporaryDir nowhere;
+    Sims sims;
+    if (absent) {
+        for (int i = 0; i < Idle; ++i)
+            paths << nowhere.filePath(QStringLiteral("slot%1").arg(i));
+    } else {
+        sims = startSims(Idle, {"--no-answer"}, &paths);
+    }
     Program station;
     station.start(QStringLiteral(ZW_STATION_EXECUTABLE), {"--auto", QStringLiteral(ZW_HEX_FILE)},
                   paths.join(QLatin1Char(':')), home);
@@ -193,8 +211,6 @@ struct SwapRun
 {
     double worstLatency = 0;
     double medianLatency = 0;
-    long firstKiB = 0;
-    long lastKiB = 0;
 };
 
 // Instrument after instrument in one slot, as an operator swaps them: from
@@ -220,17 +236,95 @@ SwapRun swapMany(const QString &home, int swaps)
         latencies.push_back(writing - answered);
         if (!sim.waitForWrites(1, 10s))
             fail(QStringLiteral("a swapped instrument was not written"));
-        if (i == 0)
-            run.firstKiB = residentKiB(station.pid());
         sim.stop();
         // Silent for the re-arm time: the next one is new.
         std::this_thread::sleep_for(2100ms);
     }
-    run.lastKiB = residentKiB(station.pid());
     station.stop();
     std::sort(latencies.begin(), latencies.end());
     run.worstLatency = latencies.back();
     run.medianLatency = latencies[latencies.size() / 2];
+    return run;
+}
+
+// One slot of the memory run: an unpaced instrument behind a link, taken
+// out once written and, after the re-arm time, a new one put in.
+struct QuickSlot
+{
+    QString link;
+    std::unique_ptr<SimInstrument> sim;
+    QElapsedTimer silent;
+
+    void putIn()
+    {
+        sim = std::make_unique<SimInstrument>(QStringList {"--erase-ms", "0", "--link", link});
+        if (!sim->start())
+            fail(QStringLiteral("a simulated instrument did not start"));
+    }
+    // True once the instrument in it was written and taken out.
+    bool takeOutWritten()
+    {
+        if (!sim || reportValue(*sim, "writes") < 1)
+            return false;
+        if (!sim->violations().isEmpty() || reportValue(*sim, "end_marker") < 1)
+            fail(QStringLiteral("a quick instrument was not written whole"));
+        sim->stop();
+        sim.reset();
+        silent.start();
+        return true;
+    }
+};
+
+struct MemoryRun
+{
+    long earlyKiB = 0;
+    long lastKiB = 0;
+    int early = 0;
+    double seconds = 0;
+};
+
+// Sixteen slots, writes of small.hex until `writes` are in: the station's
+// resident memory after the first tenth of them and at the end.
+MemoryRun writeMany(const QString &home, int writes)
+{
+    QTemporaryDir links;
+    std::vector<QuickSlot> fixture(Idle);
+    QStringList paths;
+    for (int i = 0; i < Idle; ++i) {
+        fixture[size_t(i)].link = links.filePath(QStringLiteral("slot%1").arg(i));
+        paths << fixture[size_t(i)].link;
+    }
+    Program station;
+    station.start(QStringLiteral(ZW_STATION_EXECUTABLE),
+                  {"--auto", "--rearm-after", "1", QStringLiteral(ZW_SMALL_HEX_FILE)}, paths.join(QLatin1Char(':')),
+                  home);
+    std::this_thread::sleep_for(1s);
+    for (QuickSlot &slot : fixture)
+        slot.putIn();
+    MemoryRun run;
+    run.early = std::max(1, writes / 10);
+    QElapsedTimer clock;
+    clock.start();
+    int done = 0;
+    while (done < writes) {
+        for (QuickSlot &slot : fixture) {
+            done += slot.takeOutWritten() ? 1 : 0;
+            // Silent for the re-arm time: the next one is new.
+            if (!slot.sim && slot.silent.hasExpired(2100) && done < writes)
+                slot.putIn();
+        }
+        if (done >= run.early && run.earlyKiB == 0)
+            run.earlyKiB = residentKiB(station.pid());
+        if (clock.hasExpired(1800000))
+            fail(QStringLiteral("the memory run timed out"));
+        std::this_thread::sleep_for(20ms);
+    }
+    run.seconds = double(clock.elapsed()) / 1e3;
+    // The station has recorded every write: its memory at rest.
+    std::this_thread::sleep_for(3s);
+    run.lastKiB = residentKiB(station.pid());
+    fixture.clear();
+    station.stop();
     return run;
 }
 
@@ -241,6 +335,7 @@ int main(int argc, char *argv[])
     QCoreApplication application(argc, argv);
     const int runs = argc > 1 ? std::atoi(argv[1]) : 3;
     const int swaps = argc > 2 ? std::atoi(argv[2]) : 30;
+    const int writes = argc > 3 ? std::atoi(argv[3]) : 1000;
     QTemporaryDir home;
     std::printf("%-40s %8s %10s\n", "", "wall s", "CPU %/slot");
     for (int i = 0; i < runs; ++i) {
@@ -251,12 +346,17 @@ int main(int argc, char *argv[])
         std::printf("%-40s %8.3f\n", "one instrument, flasher --port", alone);
         std::printf("%-40s %8.3f %10.2f   x%.3f of one\n", "eight instruments, station auto", fleet.wall,
                     fleet.cpu / fleet.wall / Fleet * 100, fleet.wall / alone);
+        std::printf("%-40s %8.3f %10.2f\n", "  of which all eight writing", fleet.writingWall,
+                    fleet.writingCpu / fleet.writingWall / Fleet * 100);
     }
-    std::printf("%-40s %19.2f\n", "sixteen idle slots, CPU %", idleCpuPercent(home.path()));
+    std::printf("%-40s %19.2f\n", "sixteen idle slots, CPU %", idleCpuPercent(home.path(), false));
+    std::printf("%-40s %19.2f\n", "sixteen slots without device, CPU %", idleCpuPercent(home.path(), true));
     const SwapRun swap = swapMany(home.path(), swaps);
     std::printf("%-40s median %.3f s, worst %.3f s\n", "answer -> first block, one slot", swap.medianLatency,
                 swap.worstLatency);
-    std::printf("%-40s %ld KiB after the first, %ld KiB after %d\n", "station resident memory", swap.firstKiB,
-                swap.lastKiB, swaps);
+    const MemoryRun memory = writeMany(home.path(), writes);
+    std::printf("%-40s %ld KiB after %d writes, %ld KiB after %d (%+ld KiB, %.0f s)\n",
+                "station resident memory, 16 slots", memory.earlyKiB, memory.early, memory.lastKiB, writes,
+                memory.lastKiB - memory.earlyKiB, memory.seconds);
     return 0;
 }

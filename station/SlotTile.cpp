@@ -16,6 +16,9 @@ namespace {
 constexpr int SmallestPixelSize = 8;
 // Of a label's height, one line's font size; wrapped texts take less.
 constexpr double LineShare = 0.7;
+// A tile is read from a step back: four counts a second are plenty, and
+// sixteen tiles painting more often cost the desktop noticeably.
+constexpr std::chrono::milliseconds ProgressPause {250};
 
 struct Colours
 {
@@ -79,7 +82,7 @@ SlotTile::SlotTile(QWidget *parent) : QFrame(parent), ui(std::make_unique<Ui::Sl
     connect(ui->startButton, &QPushButton::clicked, this, &SlotTile::startClicked);
     ui->progressBar->hide();
     progressPause.setSingleShot(true);
-    progressPause.setInterval(WriteSession::ProgressInterval);
+    progressPause.setInterval(ProgressPause);
     connect(&progressPause, &QTimer::timeout, this, &SlotTile::paintProgress);
     showWaiting();
     setCounts(0, 0);
@@ -198,22 +201,34 @@ void SlotTile::resizeEvent(QResizeEvent *event)
     fitFonts();
 }
 
+// Every probe round tells a slot its state again: only what changed is
+// styled, fitted and painted anew.
 void SlotTile::setState(State state, const QString &text, const QString &detail)
 {
     // A count held back must not cover the outcome.
     progressPause.stop();
+    // The detail's font was sized for the widest count; it is fitted anew.
+    const bool refit = blockTotal > 0 || text != ui->stateLabel->text() || detail != ui->detailLabel->text();
     blockTotal = -1;
-    current = state;
     if (state != State::PortFault)
         setToolTip(QString());
     ui->stateLabel->setText(text);
     ui->detailLabel->setText(detail);
     ui->progressBar->setVisible(state == State::Writing);
     ui->startButton->setEnabled(false);
+    if (state != current || !styled)
+        applyColours(state);
+    current = state;
+    if (refit)
+        fitFonts();
+}
+
+void SlotTile::applyColours(State state)
+{
     const Colours colours = coloursOf(state);
     setStyleSheet(QStringLiteral("SlotTile { background: %1; border: 4px solid %2; border-radius: 8px; }")
                           .arg(QLatin1String(colours.background), QLatin1String(colours.border)));
-    fitFonts();
+    styled = true;
 }
 
 void SlotTile::fitFonts()

@@ -57,6 +57,7 @@ protected:
 
 private:
     void setState(State state, const QString &text, const QString &detail);
+    void applyColours(State state);
     void paintProgress();
     void fitFonts();
 
@@ -64,6 +65,7 @@ private:
     QString portName;
     State current = State::Waiting;
     bool startShown = false;
+    bool styled = false;
     // At most one progress change an interval: many slots write at once.
     QTimer progressPause;
     int blocksReleased = 0;

@@ -16,6 +16,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QEventLoop>
 
 #include <csignal>
 #include <functional>
@@ -86,6 +88,23 @@ QJsonObject recordOf(const QString &port)
     return {};
 }
 
+// Runs the event loop until done() holds. QTRY's waits sleep between
+// rounds, and a station in this process would then write a block a round.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    check.start(20);
+    if (!done())
+        loop.exec();
+    return done();
+}
+
 bool allSettled(const StationWindow &window, int attempts)
 {
     return window.writtenCount() + window.failedCount() == attempts && records().size() == attempts;
@@ -127,7 +146,7 @@ void StationTest::autoModeWritesEverySlotOnItsOwn()
     Sims sims;
     QVERIFY(startSims(sims, {{}, {"--silent-at", "5"}, {"--hangup-at", "10"}, {"--block-ms", "1"}}));
     auto window = openStation(station(true));
-    QTRY_VERIFY_WITH_TIMEOUT(allSettled(*window, 4), WriteTimeoutMs);
+    QVERIFY(waitUntil([&] { return allSettled(*window, 4); }, WriteTimeoutMs));
 
     for (const char *port : {"COM1", "COM4"}) {
         QCOMPARE(window->tileOf(port)->state(), SlotTile::State::Written);
@@ -168,14 +187,14 @@ void StationTest::swappedInstrumentIsWrittenAgain()
     {
         SimInstrument first({"--erase-ms", "0", "--link", link});
         QVERIFY(first.start());
-        QTRY_COMPARE_WITH_TIMEOUT(window->writtenCount(), 1, WriteTimeoutMs);
+        QVERIFY(waitUntil([&] { return window->writtenCount() == 1; }, WriteTimeoutMs));
         QTest::qWait(2500);
         QCOMPARE(first.report().value("writes"), "1");
     }
     QTRY_COMPARE_WITH_TIMEOUT(window->tileOf("COM1")->state(), SlotTile::State::Waiting, FoundTimeoutMs);
     SimInstrument second({"--erase-ms", "0", "--link", link});
     QVERIFY(second.start());
-    QTRY_COMPARE_WITH_TIMEOUT(window->writtenCount(), 2, WriteTimeoutMs);
+    QVERIFY(waitUntil([&] { return window->writtenCount() == 2; }, WriteTimeoutMs));
     QVERIFY(second.waitForWrites(1, 5s));
     QCOMPARE(second.report().value("blocks"), "1008");
     QCOMPARE(window->tileOf("COM1")->findChild<QLabel *>("countsLabel")->text(), "geschrieben 2   Fehler 0   100 %");
@@ -194,11 +213,11 @@ void StationTest::manualModeWaitsForStart()
 
     // The tile's own start writes its slot alone.
     QTest::mouseClick(window->tileOf("COM2")->findChild<QPushButton *>(), Qt::LeftButton);
-    QTRY_COMPARE_WITH_TIMEOUT(window->writtenCount(), 1, WriteTimeoutMs);
+    QVERIFY(waitUntil([&] { return window->writtenCount() == 1; }, WriteTimeoutMs));
     QCOMPARE(sims[0]->report().value("writes"), "0");
     // Enter starts every ready slot; the written one is not ready again.
     QTest::keyClick(window.get(), Qt::Key_Return);
-    QTRY_COMPARE_WITH_TIMEOUT(window->writtenCount(), 2, WriteTimeoutMs);
+    QVERIFY(waitUntil([&] { return window->writtenCount() == 2; }, WriteTimeoutMs));
     QTest::qWait(1500);
     QCOMPARE(sims[1]->report().value("writes"), "1");
     QVERIFY(!window->tileOf("COM1")->isStartEnabled());
@@ -295,7 +314,7 @@ void StationTest::deviceTakenElsewhereIsNotOpened()
         QTRY_VERIFY_WITH_TIMEOUT(window->tileOf("COM2"), FoundTimeoutMs);
         QCOMPARE(window->tileOf("COM2")->stateText(), "dasselbe Geraet wie COM1");
     }
-    QTRY_COMPARE_WITH_TIMEOUT(window->writtenCount(), 1, WriteTimeoutMs);
+    QVERIFY(waitUntil([&] { return window->writtenCount() == 1; }, WriteTimeoutMs));
     QTest::qWait(1500);
     QCOMPARE(sim.report().value("writes"), "1");
     QCOMPARE(sim.violations(), QStringList());
@@ -317,7 +336,7 @@ void StationTest::secondStopInterruptsEveryWrite()
     QVERIFY(window->isVisible());
     QVERIFY(records().isEmpty());
     QVERIFY(::kill(::getpid(), SIGTERM) == 0);
-    QTRY_VERIFY_WITH_TIMEOUT(!window->isVisible(), WriteTimeoutMs);
+    QVERIFY(waitUntil([&] { return !window->isVisible(); }, WriteTimeoutMs));
     QCOMPARE(records().size(), 2);
     for (const QJsonObject &line : records())
         QCOMPARE(line.value("result").toString(), "interrupted");

@@ -135,14 +135,13 @@ void FlashWriter::sendNextBlock()
     const bool last = sent == blockCount;
     if (last)
         block.append(EndMarker, sizeof EndMarker);
-    // One write per block: per-byte writes cost a USB round trip each.
-    if (line->write(block) != block.size()) {
+    // One write per block: per-byte writes cost a USB round trip each. Into
+    // the driver now, before anything else on this turn (a repaint).
+    SerialLine *serial = SerialLine::of(line);
+    if (!(serial ? serial->send(block) : line->write(block) == block.size())) {
         fail(Failure::WriteError);
         return;
     }
-    // Into the driver now, before anything else on this turn (a repaint).
-    if (SerialLine *serial = SerialLine::of(line))
-        serial->flush();
     emit blockReleased(sent, totalForDisplay);
     if (state != State::AwaitingReply)
         return; // a listener stopped the write

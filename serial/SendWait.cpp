@@ -37,11 +37,11 @@ void SendWait::start(QIODevice *device, std::chrono::milliseconds limit)
     stop();
     line = device;
     limitTimer.start(limit);
-    if (device)
-        written = connect(device, &QIODevice::bytesWritten, this, &SendWait::check);
     // Hand the port's buffer to the driver now, not on a later turn.
     if (SerialLine *serial = SerialLine::of(device))
         serial->flush();
+    if (device)
+        written = connect(device, &QIODevice::bytesWritten, this, &SendWait::check);
     check();
 }
 
@@ -70,7 +70,9 @@ void SendWait::check()
     // Qt gives up on a write the driver refused for now; try again.
     if (line->bytesToWrite() > 0)
         serial->flush();
-    poll.start(PollInterval);
+    // The flush may have said "written" to a check of its own, which ended.
+    if (line)
+        poll.start(PollInterval);
 }
 
 void SendWait::giveUp()

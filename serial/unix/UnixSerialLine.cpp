@@ -129,7 +129,28 @@ qint64 UnixSerialLine::driverQueue()
 
 void UnixSerialLine::flush()
 {
-    port->flush();
+    // Once all is out, a second call ends the port's write at once: else it
+    // wakes the event loop one more time just to say so, for every block.
+    if (port->flush() && port->bytesToWrite() == 0)
+        port->flush();
+}
+
+bool UnixSerialLine::send(const QByteArray &bytes)
+{
+    // Straight to the driver while the port holds nothing back: through the
+    // port, every block would switch its write notifier on and off, and wake
+    // the event loop for each.
+    qint64 taken = 0;
+    if (port->bytesToWrite() == 0)
+        taken = qMax<qint64>(0, ::write(int(port->handle()), bytes.constData(), size_t(bytes.size())));
+    if (taken == bytes.size())
+        return true;
+    // The rest, and any error, the port's own way.
+    const qint64 rest = bytes.size() - taken;
+    if (port->write(bytes.constData() + taken, rest) != rest)
+        return false;
+    flush();
+    return true;
 }
 
 void UnixSerialLine::clearInput()

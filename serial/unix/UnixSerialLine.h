@@ -21,6 +21,7 @@ public:
     qintptr handle() const override;
     qint64 driverQueue() override;
     void flush() override;
+    bool send(const QByteArray &bytes) override;
     void clearInput() override;
     void fetchReceived() override;
     bool isLost() const override;

@@ -40,6 +40,9 @@ public:
     virtual qint64 driverQueue() = 0;
     // Hands what the device still buffers to the driver now, not on a later turn.
     virtual void flush() = 0;
+    // Writes bytes and hands them to the driver now; false when the device
+    // refuses them.
+    virtual bool send(const QByteArray &bytes);
     // Throws away whatever has been received and not read.
     virtual void clearInput() = 0;
     // Brings what the driver has received into the device now, without waiting.

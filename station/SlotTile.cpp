@@ -8,6 +8,7 @@
 #include "ui_SlotTile.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 
 namespace {
@@ -16,9 +17,8 @@ namespace {
 constexpr int SmallestPixelSize = 8;
 // Of a label's height, one line's font size; wrapped texts take less.
 constexpr double LineShare = 0.7;
-// A tile is read from a step back: four counts a second are plenty, and
-// sixteen tiles painting more often cost the desktop noticeably.
-constexpr std::chrono::milliseconds ProgressPause {250};
+constexpr int BorderWidth = 4;
+constexpr qreal CornerRadius = 8;
 
 struct Colours
 {
@@ -75,15 +75,13 @@ void fitFont(QLabel *label)
 SlotTile::SlotTile(QWidget *parent) : QFrame(parent), ui(std::make_unique<Ui::SlotTile>())
 {
     ui->setupUi(this);
+    setContentsMargins(BorderWidth, BorderWidth, BorderWidth, BorderWidth);
     QFont bold = ui->stateLabel->font();
     bold.setBold(true);
     ui->stateLabel->setFont(bold);
     ui->startButton->hide();
     connect(ui->startButton, &QPushButton::clicked, this, &SlotTile::startClicked);
     ui->progressBar->hide();
-    progressPause.setSingleShot(true);
-    progressPause.setInterval(ProgressPause);
-    connect(&progressPause, &QTimer::timeout, this, &SlotTile::paintProgress);
     showWaiting();
     setCounts(0, 0);
 }
@@ -120,17 +118,19 @@ void SlotTile::showWriting(int released, int total)
         ui->detailLabel->setText(DialogueText::blockOf(total, total));
         fitFont(ui->detailLabel);
     }
-    if (!progressPause.isActive())
-        paintProgress();
+    progressDue = true;
 }
 
 void SlotTile::paintProgress()
 {
-    if (current != State::Writing)
+    if (current != State::Writing || !std::exchange(progressDue, false))
         return;
+    // A bar repaints itself at once; held back, it joins the window's next
+    // paint, with every other tile's.
+    ui->progressBar->setUpdatesEnabled(false);
     ui->progressBar->setValue(blocksReleased);
+    ui->progressBar->setUpdatesEnabled(true);
     ui->detailLabel->setText(DialogueText::blockOf(blocksReleased, blockTotal));
-    progressPause.start();
 }
 
 void SlotTile::showWaitingForErase(int seconds)
@@ -202,11 +202,11 @@ void SlotTile::resizeEvent(QResizeEvent *event)
 }
 
 // Every probe round tells a slot its state again: only what changed is
-// styled, fitted and painted anew.
+// coloured, fitted and painted anew.
 void SlotTile::setState(State state, const QString &text, const QString &detail)
 {
     // A count held back must not cover the outcome.
-    progressPause.stop();
+    progressDue = false;
     // The detail's font was sized for the widest count; it is fitted anew.
     const bool refit = blockTotal > 0 || text != ui->stateLabel->text() || detail != ui->detailLabel->text();
     blockTotal = -1;
@@ -216,19 +216,25 @@ void SlotTile::setState(State state, const QString &text, const QString &detail)
     ui->detailLabel->setText(detail);
     ui->progressBar->setVisible(state == State::Writing);
     ui->startButton->setEnabled(false);
-    if (state != current || !styled)
-        applyColours(state);
+    if (state != current)
+        update();
     current = state;
     if (refit)
         fitFonts();
 }
 
-void SlotTile::applyColours(State state)
+// Painted here, not by a style sheet: a sheet on the tile would style
+// every label and bar in it anew on each of their many repaints.
+void SlotTile::paintEvent(QPaintEvent *)
 {
-    const Colours colours = coloursOf(state);
-    setStyleSheet(QStringLiteral("SlotTile { background: %1; border: 4px solid %2; border-radius: 8px; }")
-                          .arg(QLatin1String(colours.background), QLatin1String(colours.border)));
-    styled = true;
+    const Colours colours = coloursOf(current);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(QLatin1String(colours.border)), BorderWidth));
+    painter.setBrush(QColor(QLatin1String(colours.background)));
+    const qreal inset = BorderWidth / 2.0;
+    painter.drawRoundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), CornerRadius - inset,
+                            CornerRadius - inset);
 }
 
 void SlotTile::fitFonts()

@@ -29,6 +29,9 @@ namespace {
 // Above the tiles, read from a step back: larger than the desktop's text.
 constexpr double HeaderScale = 1.4;
 constexpr double StartAllScale = 1.8;
+// A tile is read from a step back: four counts a second are plenty. All
+// tiles show theirs at once, in one paint of the window.
+constexpr std::chrono::milliseconds ProgressTick {250};
 
 void enlarge(QWidget *widget, double scale, bool bold)
 {
@@ -131,7 +134,11 @@ void StationWindow::followSlots()
             [this](int slot, int seconds) { slotTiles[size_t(slot)]->showWaitingForErase(seconds); });
     connect(&watch, &FleetWatch::progressed, this, [this](int slot, int released, int total) {
         slotTiles[size_t(slot)]->showWriting(released, total);
+        if (!progressTick.isActive())
+            progressTick.start();
     });
+    progressTick.setInterval(ProgressTick);
+    connect(&progressTick, &QTimer::timeout, this, &StationWindow::paintProgress);
     connect(&watch, &FleetWatch::written, this, &StationWindow::onWritten);
     watch.start(true);
 }
@@ -232,6 +239,14 @@ void StationWindow::onVacated(int slot)
 {
     if (slotTiles[size_t(slot)]->state() != SlotTile::State::Failed)
         slotTiles[size_t(slot)]->showWaiting();
+}
+
+void StationWindow::paintProgress()
+{
+    for (SlotTile *tile : slotTiles)
+        tile->paintProgress();
+    if (!writesRunning())
+        progressTick.stop();
 }
 
 void StationWindow::onWritten(int slot)

@@ -2,7 +2,6 @@
 
 #include <QFrame>
 #include <QString>
-#include <QTimer>
 
 #include <memory>
 
@@ -32,7 +31,10 @@ public:
     void showWaiting();
     // ready: it waits for its start.
     void showFound(int version, bool ready);
+    // Painted by paintProgress(): many slots write at once.
     void showWriting(int released, int total);
+    // The last count shown, if it changed since.
+    void paintProgress();
     void showWaitingForErase(int seconds);
     void showWritten(const QString &time);
     void showFailed(const FlashOutcome &outcome);
@@ -54,20 +56,17 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
     void setState(State state, const QString &text, const QString &detail);
-    void applyColours(State state);
-    void paintProgress();
     void fitFonts();
 
     std::unique_ptr<Ui::SlotTile> ui;
     QString portName;
     State current = State::Waiting;
     bool startShown = false;
-    bool styled = false;
-    // At most one progress change an interval: many slots write at once.
-    QTimer progressPause;
+    bool progressDue = false;
     int blocksReleased = 0;
     int blockTotal = -1;
 };

@@ -9,6 +9,7 @@
 
 #include <QHash>
 #include <QMainWindow>
+#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -62,6 +63,7 @@ private:
     void onAnswered(int slot, int version, bool ready);
     void onUnanswered(int slot, PortProbe::Result result);
     void onVacated(int slot);
+    void paintProgress();
     void onWritten(int slot);
     void onRecorded(bool written);
     void countAttempt(int slot, bool written);
@@ -83,6 +85,7 @@ private:
     std::vector<std::pair<int, int>> slotCounts; // written, failed
     QHash<QString, SlotTile *> secondNames;
     QLabel *closeNote = nullptr;
+    QTimer progressTick;
     int totalWritten = 0;
     int totalFailed = 0;
     bool quitAfterWrites = false;

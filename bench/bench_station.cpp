@@ -351,9 +351,13 @@ int main(int argc, char *argv[])
     }
     std::printf("%-40s %19.2f\n", "sixteen idle slots, CPU %", idleCpuPercent(home.path(), false));
     std::printf("%-40s %19.2f\n", "sixteen slots without device, CPU %", idleCpuPercent(home.path(), true));
-    const SwapRun swap = swapMany(home.path(), swaps);
-    std::printf("%-40s median %.3f s, worst %.3f s\n", "answer -> first block, one slot", swap.medianLatency,
-                swap.worstLatency);
+    if (swaps > 0) {
+        const SwapRun swap = swapMany(home.path(), swaps);
+        std::printf("%-40s median %.3f s, worst %.3f s\n", "answer -> first block, one slot", swap.medianLatency,
+                    swap.worstLatency);
+    }
+    if (writes <= 0)
+        return 0;
     const MemoryRun memory = writeMany(home.path(), writes);
     std::printf("%-40s %ld KiB after %d writes, %ld KiB after %d (%+ld KiB, %.0f s)\n",
                 "station resident memory, 16 slots", memory.earlyKiB, memory.early, memory.lastKiB, writes,

@@ -23,12 +23,32 @@ PortProbe::PortProbe(Modem &modem, QObject *parent)
 void PortProbe::start(int baudRate)
 {
     line.setBaudRate(baudRate);
-    const bool opened = ask(name, path, [this] {
-        char stale[DrainBytes];
-        line.readData(stale, sizeof stale);
-    });
-    if (!opened)
+    if (!ask(name, path, [this] { drainStale(); }))
         return;
+    openedDevice = DeviceId::of(line.devicePath());
+    listen();
+}
+
+bool PortProbe::askAgain(const QString &portName)
+{
+    // Gone (the line drops a lost port), or its name now leads elsewhere.
+    if (!line.device() || DeviceId::of(line.devicePath()) != openedDevice)
+        return false;
+    begin(portName);
+    drainStale();
+    sendQuery();
+    listen();
+    return true;
+}
+
+void PortProbe::drainStale()
+{
+    char stale[DrainBytes];
+    line.readData(stale, sizeof stale);
+}
+
+void PortProbe::listen()
+{
     connect(line.device(), &QIODevice::readyRead, this, &PortProbe::takeReply);
     replyWait.start(SearchTiming::ReplyWait);
 }
@@ -38,7 +58,7 @@ bool PortProbe::start(const QString &portName, const std::function<void()> &drai
     return ask(portName, {}, drain);
 }
 
-bool PortProbe::ask(const QString &portName, const QString &devicePath, const std::function<void()> &drain)
+void PortProbe::begin(const QString &portName)
 {
     ++asks;
     name = portName;
@@ -46,6 +66,11 @@ bool PortProbe::ask(const QString &portName, const QString &devicePath, const st
     version = 0;
     tag.clear();
     std::fill(std::begin(reply), std::end(reply), '\0');
+}
+
+bool PortProbe::ask(const QString &portName, const QString &devicePath, const std::function<void()> &drain)
+{
+    begin(portName);
     if (!(devicePath.isEmpty() ? line.openPort(name) : line.openPort(name, devicePath))) {
         line.closePort(); // releases a half-opened port
         // Queued, so that every caller hears of it the same way; unless a
@@ -57,10 +82,14 @@ bool PortProbe::ask(const QString &portName, const QString &devicePath, const st
         return false;
     }
     drain();
-    // Not Modem::writeString: a stalled line must not hold up the caller.
-    QIODevice *port = line.device();
-    port->write(VersionReply::Query);
+    sendQuery();
     return true;
+}
+
+void PortProbe::sendQuery()
+{
+    // Not Modem::writeString: a stalled line must not hold up the caller.
+    line.device()->write(VersionReply::Query);
 }
 
 void PortProbe::takeReply()
@@ -89,7 +118,7 @@ void PortProbe::end(Result result)
     outcome = result;
     if (QIODevice *port = line.device())
         disconnect(port, &QIODevice::readyRead, this, &PortProbe::takeReply);
-    if (result != Result::Found)
+    if (result != Result::Found && !(keepSilentOpen && result == Result::NoReply))
         line.closePort();
     emit finished();
 }

@@ -194,9 +194,15 @@ void FleetWatch::probe(int index)
     Slot &slot = *followed[size_t(index)];
     slot.port = PortNames::comName(slot.device);
     slot.session.reset();
+    if (slot.silent && slot.silent->askAgain(slot.port)) {
+        slot.probe = std::move(slot.silent);
+        return;
+    }
+    slot.silent.reset();
     // Named by its COM name, so that what the port says names both; opened
     // at the device this round found, not looked up again.
     slot.probe = std::make_unique<PortProbe>(slot.port, slot.device);
+    slot.probe->setKeepSilentOpen(keepSilentOpen);
     connect(slot.probe.get(), &PortProbe::finished, this, [this, index] { onProbed(index); });
     slot.probe->start(baud != 0 ? baud : Modem::DefaultBaudRate);
 }
@@ -216,7 +222,10 @@ void FleetWatch::onProbed(int index)
     }
     slot.ready = false;
     slot.startAsked = false;
-    retire(slot);
+    if (result == PortProbe::Result::NoReply && slot.probe->modem().device())
+        slot.silent = std::move(slot.probe);
+    else
+        retire(slot);
     emit unanswered(index, result);
     if (slot.present && slot.lastAnswer.hasExpired(silenceForNew().count())) {
         slot.present = false;

@@ -120,6 +120,7 @@ void StationWindow::followSlots()
     watch.setRearmAfter(setup.rearmAfter);
     watch.setAutoStart(setup.automatic);
     watch.setStation(setup.name);
+    watch.setKeepSilentPortsOpen(true);
     watch.setWriting(firmware.isLoaded());
     if (firmware.isLoaded())
         watch.setFirmware(firmware.path(), firmware.loader());

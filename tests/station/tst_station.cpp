@@ -183,7 +183,15 @@ void StationTest::swappedInstrumentIsWrittenAgain()
     QTemporaryDir links;
     const QString link = links.filePath(QStringLiteral("slot"));
     qputenv("ZIRBELWERK_PORTS", link.toLocal8Bit());
+    SimInstrument silent({"--no-answer"});
+    QVERIFY(silent.start());
+    QVERIFY(QFile::link(silent.devicePath(), link));
     auto window = openStation(station(true));
+    QTest::qWait(2500);
+    QCOMPARE(window->tileOf("COM1")->state(), SlotTile::State::Waiting);
+    // The silent one's port is kept open; the slot's name now leads to
+    // another device, still there, which must be asked instead.
+    QVERIFY(QFile::remove(link));
     {
         SimInstrument first({"--erase-ms", "0", "--link", link});
         QVERIFY(first.start());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/VersionReply.h"
+#include "serial/DeviceId.h"
 #include "serial/Modem.h"
 
 #include <QObject>
@@ -41,6 +42,12 @@ public:
     bool start(const QString &portName, const std::function<void()> &drain);
     // Judges what has come in so far, now; nothing once judged.
     void judgeNow();
+    // A port that stays silent is kept open (own Modem only), for
+    // askAgain(): asking an open port costs a fraction of opening it.
+    void setKeepSilentOpen(bool keep) { keepSilentOpen = keep; }
+    // Asks the port kept open once more, as start() does, naming it
+    // portName; false when there is none, or its path now leads elsewhere.
+    bool askAgain(const QString &portName);
 
     QString portName() const { return name; }
     Result result() const { return outcome; }
@@ -55,7 +62,11 @@ signals:
     void finished();
 
 private:
+    void begin(const QString &portName);
     bool ask(const QString &portName, const QString &devicePath, const std::function<void()> &drain);
+    void drainStale();
+    void sendQuery();
+    void listen();
     void takeReply();
     void end(Result result);
 
@@ -63,10 +74,12 @@ private:
     Modem &line;
     QString name;
     QString path;
+    DeviceId openedDevice;
     QTimer replyWait;
     Result outcome = Result::Pending;
     int version = 0;
     quint64 asks = 0;
+    bool keepSilentOpen = false;
     QString tag;
     char reply[VersionReply::Size] = {};
 };

@@ -51,6 +51,9 @@ public:
     void setAutoStart(bool on) { autoStart = on; }
     // The station's name for the record; empty elsewhere.
     void setStation(const QString &name) { stationName = name; }
+    // Keeps a silent slot's port open between rounds (a station, which owns
+    // its fixture's ports): asking it again costs far less than opening it.
+    void setKeepSilentPortsOpen(bool keep) { keepSilentOpen = keep; }
     // The file every write sends, as its loader accepted it; kept by the caller.
     void setFirmware(const QString &path, const HexLoader &loader);
     // For tests with a quick or a stuck line.
@@ -106,6 +109,7 @@ private:
         QString port;
         QString device;
         std::unique_ptr<PortProbe> probe;
+        std::unique_ptr<PortProbe> silent; // its port kept open
         std::unique_ptr<WriteSession> session;
         QElapsedTimer lastAnswer;
         int version = 0;
@@ -140,6 +144,7 @@ private:
     bool autoStart = true;
     bool taking = true;
     bool probing = false;
+    bool keepSilentOpen = false;
     QString stationName;
     QString firmwarePath;
     const HexLoader *firmware = nullptr;

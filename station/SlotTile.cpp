@@ -8,6 +8,7 @@
 #include "ui_SlotTile.h"
 
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPushButton>
 
@@ -225,10 +226,16 @@ void SlotTile::setState(State state, const QString &text, const QString &detail)
 
 // Painted here, not by a style sheet: a sheet on the tile would style
 // every label and bar in it anew on each of their many repaints.
-void SlotTile::paintEvent(QPaintEvent *)
+void SlotTile::paintEvent(QPaintEvent *event)
 {
     const Colours colours = coloursOf(current);
     QPainter painter(this);
+    // Behind a label's or the bar's repaint lies plain background.
+    const int corner = int(CornerRadius);
+    if (rect().adjusted(corner, corner, -corner, -corner).contains(event->rect())) {
+        painter.fillRect(event->rect(), QColor(QLatin1String(colours.background)));
+        return;
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(QLatin1String(colours.border)), BorderWidth));
     painter.setBrush(QColor(QLatin1String(colours.background)));

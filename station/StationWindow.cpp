@@ -29,9 +29,9 @@ namespace {
 // Above the tiles, read from a step back: larger than the desktop's text.
 constexpr double HeaderScale = 1.4;
 constexpr double StartAllScale = 1.8;
-// A tile is read from a step back: four counts a second are plenty. All
+// A tile is read from a step back: two counts a second are plenty. All
 // tiles show theirs at once, in one paint of the window.
-constexpr std::chrono::milliseconds ProgressTick {250};
+constexpr std::chrono::milliseconds ProgressTick {500};
 
 void enlarge(QWidget *widget, double scale, bool bold)
 {

@@ -76,6 +76,8 @@ LangString PathUnchanged ${LANG_GERMAN} "PATH der Maschine nicht geaendert (Fehl
 LangString PathUnchanged ${LANG_ENGLISH} "The machine's PATH was not changed (error $9)."
 LangString RegistryFailed ${LANG_GERMAN} "Eintrag in der Registry fehlgeschlagen. Als Administrator installieren."
 LangString RegistryFailed ${LANG_ENGLISH} "Could not write to the registry. Install as administrator."
+LangString PreviousKept ${LANG_GERMAN} "Die installierte Version liess sich nicht entfernen (Fehler $1). ZirbelWerk schliessen und die Installation wiederholen."
+LangString PreviousKept ${LANG_ENGLISH} "The installed version could not be removed (error $1). Close ZirbelWerk and run the installation again."
 
 ; The machine's PATH is edited in memory through the registry API, not in
 ; NSIS strings: those end at 1024 characters, and many a PATH is longer.
@@ -212,7 +214,15 @@ Function RemovePrevious
         Return
     ${EndIf}
     DetailPrint "$0\uninstall.exe /S"
-    ExecWait '"$0\uninstall.exe" /S _?=$0'
+    ClearErrors
+    ExecWait '"$0\uninstall.exe" /S _?=$0' $1
+    ; Installing over what it left would mix two versions and report success.
+    ${If} ${Errors}
+    ${OrIf} $1 <> 0
+        MessageBox MB_ICONSTOP "$(PreviousKept)" /SD IDOK
+        SetErrorLevel 4
+        Quit
+    ${EndIf}
     Delete "$0\uninstall.exe"
     RMDir "$0"
 FunctionEnd

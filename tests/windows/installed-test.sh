@@ -25,6 +25,7 @@ demo="$root/sim/demo/demo.hex"
 folder="$WINEPREFIX/drive_c/Program Files/ZirbelWerk"
 link="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/ZirbelWerk.lnk"
 flasher='C:\Program Files\ZirbelWerk\zirbelwerk-flash.exe'
+explain() { explain_folder "$folder"; }
 work="$(mktemp -d /tmp/zw-installed-test.XXXXXX)"
 sim_pid=""
 cleanup() {
@@ -167,7 +168,7 @@ check "station: .zwstation files open in it" \
 check "licences/README.txt names the station" grep -q 'zirbelwerk-station\.exe' "$folder/licences/README.txt"
 
 check "uninstall.exe /S" "${wine[@]}" 'C:\Program Files\ZirbelWerk\uninstall.exe' /S
-for _ in $(seq 100); do [ -e "$folder" ] || break; sleep 0.2; done
+for _ in $(seq 300); do [ -e "$folder" ] || break; sleep 0.2; done
 check "program folder removed" test ! -e "$folder"
 check "Start-menu entry removed" test ! -e "$link"
 check "record stays" test -s "$record"

@@ -31,6 +31,7 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZirbelWe
 environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 settings_key='HKCU\Software\ORV\Kolibar'
 entry='C:\Program Files\ZirbelWerk'
+explain() { explain_folder "$folder"; }
 
 value() { "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 machine_path() { value "$environment_key" Path; }
@@ -59,7 +60,7 @@ absent() { ! present "$@"; }
 # folder goes last.
 wait_removed() {
     local _
-    for _ in $(seq 100); do
+    for _ in $(seq 300); do
         [ -e "$folder" ] || return 0
         sleep 0.2
     done
@@ -94,6 +95,14 @@ check "station: .zwstation opens in it" \
     test "$(default 'HKLM\Software\Classes\.zwstation')" = ZirbelWerk.Station
 check "station: its open command" \
     test "$(default "$station_command")" = '"C:\Program Files\ZirbelWerk\zirbelwerk-station.exe" "%1"'
+# An uninstaller that fails (a program still running, say) stops the update.
+cp "$folder/uninstall.exe" "$work/uninstall.exe"
+echo 'int main(void) { return 2; }' | x86_64-w64-mingw32-gcc-posix -x c -o "$folder/uninstall.exe" -
+status=0
+"$wine" "$setup" /S || status=$?
+check "older version that cannot be removed: exit 4, nothing installed over it" \
+    test "$status/$(test -e "$folder/old-only.dll" -a ! -e "$folder/zirbelwerk.exe" && echo kept)" = 4/kept
+cp "$work/uninstall.exe" "$folder/uninstall.exe"
 check "$(basename "$setup") /S over it" "$wine" "$setup" /S
 check "older version's files gone" test ! -e "$folder/old-only.dll"
 check "station: link and open command kept, now of the real one" \

@@ -206,25 +206,34 @@ Function un.onInit
 FunctionEnd
 
 ; An earlier installation goes first, by its own uninstaller, so no file
-; of it stays behind and PATH holds the folder once.
+; of it stays behind and PATH holds the folder once. Its uninstaller is done
+; when it ends with 0 and its entry is gone. A second try gets past a
+; passing hitch; then the update stops rather than install over what is
+; left, which would mix two versions and report success.
 Function RemovePrevious
     ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
     ${If} $0 == ""
     ${OrIfNot} ${FileExists} "$0\uninstall.exe"
         Return
     ${EndIf}
-    DetailPrint "$0\uninstall.exe /S"
-    ClearErrors
-    ExecWait '"$0\uninstall.exe" /S _?=$0' $1
-    ; Installing over what it left would mix two versions and report success.
-    ${If} ${Errors}
-    ${OrIf} $1 <> 0
-        MessageBox MB_ICONSTOP "$(PreviousKept)" /SD IDOK
-        SetErrorLevel 4
-        Quit
-    ${EndIf}
-    Delete "$0\uninstall.exe"
-    RMDir "$0"
+    ${For} $2 1 2
+        ${IfThen} $2 > 1 ${|} Sleep 1000 ${|}
+        DetailPrint "$0\uninstall.exe /S"
+        ClearErrors
+        ExecWait '"$0\uninstall.exe" /S _?=$0' $1
+        ${IfNot} ${Errors}
+        ${AndIf} $1 = 0
+            ReadRegStr $3 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+            ${If} ${Errors}
+                Delete "$0\uninstall.exe"
+                RMDir "$0"
+                Return
+            ${EndIf}
+        ${EndIf}
+    ${Next}
+    MessageBox MB_ICONSTOP "$(PreviousKept)" /SD IDOK
+    SetErrorLevel 4
+    Quit
 FunctionEnd
 
 Section

@@ -31,7 +31,10 @@ uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ZirbelWe
 environment_key='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
 settings_key='HKCU\Software\ORV\Kolibar'
 entry='C:\Program Files\ZirbelWerk'
-explain() { explain_folder "$folder"; }
+explain() {
+    explain_folder "$folder"
+    echo "--- uninstall key: $(present "$uninstall_key" && echo kept || echo removed)"
+}
 
 value() { "$wine" reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"; }
 machine_path() { value "$environment_key" Path; }

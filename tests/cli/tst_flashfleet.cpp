@@ -270,10 +270,13 @@ void FlashFleetTest::oneDeviceUnderTwoNamesIsWrittenOnce()
     const QString first = mode == QLatin1String("ports") ? link : QStringLiteral("COM1");
     QVERIFY2(flasher.err.contains("Port " + second + " ist dasselbe Geraet wie " + first), qPrintable(flasher.err));
     QVERIFY2(flasher.out.contains("\"code\":\"same_device\""), qPrintable(flasher.out));
+    if (mode != QLatin1String("info"))
+        QVERIFY(sim.waitForWrites(1, 5s));
+    // Only a simulator that has ended has counted every query it answered.
+    sim.stop();
     QCOMPARE(sim.report().value(QStringLiteral("queries")), QStringLiteral("1"));
     if (mode == QLatin1String("info"))
         return;
-    QVERIFY(sim.waitForWrites(1, 5s));
     QCOMPARE(sim.report().value(QStringLiteral("writes")), QStringLiteral("1"));
     QCOMPARE(sim.report().value(QStringLiteral("end_marker")), QStringLiteral("1"));
     QCOMPARE(sim.violations(), QStringList());

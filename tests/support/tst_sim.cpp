@@ -200,6 +200,7 @@ void TestSim::versionReply()
     QVERIFY(port.send(sent));
     QCOMPARE(port.receive(expected.size(), ReplyTimeout), expected);
     QCOMPARE(port.receive(1, SilenceWindow), QByteArray());
+    sim.stop(); // its report is final then
     QCOMPARE(sim.report().value("queries").toInt(), queries);
 }
 

@@ -76,8 +76,8 @@ LangString PathUnchanged ${LANG_GERMAN} "PATH der Maschine nicht geaendert (Fehl
 LangString PathUnchanged ${LANG_ENGLISH} "The machine's PATH was not changed (error $9)."
 LangString RegistryFailed ${LANG_GERMAN} "Eintrag in der Registry fehlgeschlagen. Als Administrator installieren."
 LangString RegistryFailed ${LANG_ENGLISH} "Could not write to the registry. Install as administrator."
-LangString PreviousKept ${LANG_GERMAN} "Die installierte Version liess sich nicht entfernen (Fehler $1). ZirbelWerk schliessen und die Installation wiederholen."
-LangString PreviousKept ${LANG_ENGLISH} "The installed version could not be removed (error $1). Close ZirbelWerk and run the installation again."
+LangString PreviousKept ${LANG_GERMAN} "Die installierte Version liess sich nicht entfernen (Fehler $1). Sie unter Einstellungen > Apps entfernen und die Installation wiederholen."
+LangString PreviousKept ${LANG_ENGLISH} "The installed version could not be removed (error $1). Remove it under Settings > Apps and run the installation again."
 
 ; The machine's PATH is edited in memory through the registry API, not in
 ; NSIS strings: those end at 1024 characters, and many a PATH is longer.

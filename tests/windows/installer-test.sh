@@ -98,7 +98,7 @@ check "station: .zwstation opens in it" \
     test "$(default 'HKLM\Software\Classes\.zwstation')" = ZirbelWerk.Station
 check "station: its open command" \
     test "$(default "$station_command")" = '"C:\Program Files\ZirbelWerk\zirbelwerk-station.exe" "%1"'
-# An uninstaller that fails (a program still running, say) stops the update.
+# An older version whose uninstaller fails stops the update.
 cp "$folder/uninstall.exe" "$work/uninstall.exe"
 echo 'int main(void) { return 2; }' | x86_64-w64-mingw32-gcc-posix -x c -o "$folder/uninstall.exe" -
 status=0

@@ -3,6 +3,7 @@
 
 #include "serial/Modem.h"
 #include "serial/PortNames.h"
+#include "serial/SerialLine.h"
 
 #include <QProcess>
 #include <QSerialPort>
@@ -81,6 +82,7 @@ private slots:
     void portFaultsSayWhatToDo_data();
     void portFaultsSayWhatToDo();
     void writeToStuckLineGivesUp();
+    void sendsBeyondWhatTheDriverTakesInOrder();
     void comNamesMapToConfiguredPaths();
     void devicesOrderedUsbFirstNaturally();
 };
@@ -253,6 +255,25 @@ void ModemTest::writeToStuckLineGivesUp()
     QVERIFY(modem.openPort(peer.devicePath()));
     const QByteArray big(256 * 1024, 'x');
     QVERIFY(!modem.writeString(big.constData()));
+}
+
+// A block goes to the driver directly only while the port holds nothing
+// back; what the driver does not take, and what follows it, queue behind.
+void ModemTest::sendsBeyondWhatTheDriverTakesInOrder()
+{
+    PtyPeer peer;
+    Modem modem;
+    QVERIFY(modem.openPort(peer.devicePath()));
+    SerialLine *serial = SerialLine::of(modem.device());
+    QVERIFY(serial);
+    QByteArray big(64 * 1024, Qt::Uninitialized);
+    for (int i = 0; i < big.size(); ++i)
+        big[i] = char(i * 7 % 251);
+    const QList<QByteArray> parts {"first", big, "after"};
+    for (const QByteArray &part : parts)
+        QVERIFY(serial->send(part));
+    const QByteArray expected = parts.join();
+    QCOMPARE(peer.receive(int(expected.size()), 10s), expected);
 }
 
 void ModemTest::comNamesMapToConfiguredPaths()

@@ -51,13 +51,43 @@ void loadThroughDialog(VELDfwloader &window, const QString &fileName, FileDialog
 }
 
 // The window with the instrument found on COM1.
-std::unique_ptr<VELDfwloader> windowWithInstrument(const SimInstrument &sim)
+std::unique_ptr<VELDfwloader> windowOn(const QString &ports)
 {
-    qputenv("ZIRBELWERK_PORTS", sim.devicePath().toLocal8Bit());
+    qputenv("ZIRBELWERK_PORTS", ports.toLocal8Bit());
     auto window = std::make_unique<VELDfwloader>();
     window->show();
     return window;
 }
+
+std::unique_ptr<VELDfwloader> windowWithInstrument(const SimInstrument &sim)
+{
+    return windowOn(sim.devicePath());
+}
+
+// A simulator's line by a name that goes with it: once it has ended, its
+// pseudo-terminal's number may be another test's instrument, which a window
+// searching again would find. Under Wine, its COM port goes with it already.
+#ifdef Q_OS_WIN
+QStringList linkedAt(const QTemporaryDir &, const QStringList &simArguments)
+{
+    return simArguments;
+}
+
+QString lineOf(const SimInstrument &sim, const QTemporaryDir &)
+{
+    return sim.devicePath();
+}
+#else
+QStringList linkedAt(const QTemporaryDir &links, const QStringList &simArguments)
+{
+    return simArguments + QStringList {"--link", links.filePath(QStringLiteral("line"))};
+}
+
+QString lineOf(const SimInstrument &, const QTemporaryDir &links)
+{
+    return links.filePath(QStringLiteral("line"));
+}
+#endif
 
 QLabel *closeRefusedNote(QStatusBar *bar)
 {
@@ -381,9 +411,10 @@ void FlashWindowTest::faultyInstrumentEndsWriteInRed()
     QFETCH(bool, lineGone);
     QFETCH(QString, code);
     QFETCH(QString, status);
-    SimInstrument sim(simArguments);
+    QTemporaryDir links;
+    SimInstrument sim(linkedAt(links, simArguments));
     QVERIFY(sim.start());
-    auto window = windowWithInstrument(sim);
+    auto window = windowOn(lineOf(sim, links));
     WindowProbe probe(*window);
     auto &ui = probe.ui();
     QVERIFY(foundAndLoaded(*window, ui, HexData + "small.hex"));
@@ -516,10 +547,11 @@ void FlashWindowTest::newInstrumentFoundAfterHangUp()
     QFETCH(QStringList, simArguments);
     QFETCH(bool, write);
     QFETCH(bool, lineStays);
-    SimInstrument first(simArguments);
+    QTemporaryDir links;
+    SimInstrument first(linkedAt(links, simArguments));
     first.setComNumber(2);
     QVERIFY(first.start());
-    qputenv("ZIRBELWERK_PORTS", QStringLiteral("/dev/zirbelwerk-missing:%1").arg(first.devicePath()).toLocal8Bit());
+    qputenv("ZIRBELWERK_PORTS", ("/dev/zirbelwerk-missing:" + lineOf(first, links)).toLocal8Bit());
     VELDfwloader window;
     WindowProbe probe(window);
     auto &ui = probe.ui();
@@ -543,7 +575,6 @@ void FlashWindowTest::newInstrumentFoundAfterHangUp()
         QVERIFY(!probe.searchTimer()->isActive());
         QVERIFY(probe.modem()->device());
     }
-    // The gone instrument's pseudo-terminal may soon be another test's.
     qputenv("ZIRBELWERK_PORTS", "/dev/zirbelwerk-missing");
     first.stop();
     QTRY_COMPARE(ui.label_3->text(), QStringLiteral("Verbindung zur HW unterbrochen"));
